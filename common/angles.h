@@ -1,0 +1,25 @@
+// Angle constants shared by the camera, scene and geodesy code.
+#pragma once
+
+#include <cmath>
+
+/// Radians per degree as a literal, for degree-to-radian conversions.
+constexpr double kDegToRad = 0.017453292519943295;
+
+/// One 180th, the factor between PI and DEG2RAD.
+constexpr double kOneOver180 = 0.005555555555555556;
+
+/// Degrees in a half turn.
+constexpr double kHalfTurnDegrees = 180.0;
+
+// Computed at start-up. Inline variables, so that every module including this header has them
+// initialised before its own static initializers run.
+
+/// Half a turn in radians, the arc cosine of -1.
+inline const double PI = std::acos(-1.0);
+
+/// Radians per degree.
+inline const double DEG2RAD = PI * kOneOver180;
+
+/// Degrees per radian.
+inline const double RAD2DEG = kHalfTurnDegrees / PI;
