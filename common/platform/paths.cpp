@@ -1,0 +1,83 @@
+#include "common/platform/paths.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace {
+
+/// Directory separator.
+constexpr char kSeparator = '/';
+
+/// First buffer size tried for the current directory; doubled while too small.
+constexpr std::size_t kInitialCwdBuffer = 256;
+
+/// Upper bound for the current-directory buffer, far beyond any real path.
+constexpr std::size_t kMaxCwdBuffer = 1 << 20;
+
+}  // namespace
+
+PathParts splitPath(const std::string& path) {
+  PathParts parts;
+  const std::size_t slash = path.rfind(kSeparator);
+  const std::size_t baseStart = (slash == std::string::npos) ? 0 : slash + 1;
+  parts.dir = path.substr(0, baseStart);
+  const std::string base = path.substr(baseStart);
+  const std::size_t firstNonDot = base.find_first_not_of('.');
+  const std::size_t dot = base.rfind('.');
+  if (firstNonDot != std::string::npos && dot != std::string::npos && dot > firstNonDot) {
+    parts.name = base.substr(0, dot);
+    parts.ext = base.substr(dot);
+  } else {
+    parts.name = base;
+  }
+  return parts;
+}
+
+std::string fullPath(const std::string& path) {
+  std::string absolute;
+  if (!path.empty() && path[0] == kSeparator) {
+    absolute = path;
+  } else {
+    absolute = currentDirectory();
+    if (absolute.empty()) return std::string();
+    absolute += kSeparator;
+    absolute += path;
+  }
+
+  std::vector<std::string> components;
+  std::size_t start = 0;
+  while (start <= absolute.size()) {
+    std::size_t end = absolute.find(kSeparator, start);
+    if (end == std::string::npos) end = absolute.size();
+    const std::string component = absolute.substr(start, end - start);
+    if (component == "..") {
+      if (!components.empty()) components.pop_back();
+    } else if (!component.empty() && component != ".") {
+      components.push_back(component);
+    }
+    start = end + 1;
+  }
+
+  std::string result;
+  for (const std::string& component : components) {
+    result += kSeparator;
+    result += component;
+  }
+  if (result.empty() || (!path.empty() && path.back() == kSeparator)) result += kSeparator;
+  return result;
+}
+
+std::string currentDirectory() {
+  for (std::size_t size = kInitialCwdBuffer; size <= kMaxCwdBuffer; size *= 2) {
+    std::vector<char> buffer(size);
+    if (getcwd(buffer.data(), buffer.size()) != nullptr) return std::string(buffer.data());
+    if (errno != ERANGE) break;
+  }
+  return std::string();
+}
+
+bool setCurrentDirectory(const std::string& path) {
+  return !path.empty() && chdir(path.c_str()) == 0;
+}

@@ -1,0 +1,26 @@
+// Path splitting, full-path resolution and the current directory.
+#pragma once
+
+#include <string>
+
+/// The parts of a path; concatenated in order they give the path back.
+struct PathParts {
+  std::string drive;  ///< Always empty on this platform.
+  std::string dir;    ///< Directory up to and including the last '/', or empty.
+  std::string name;   ///< Base name without its extension.
+  std::string ext;    ///< Extension from the last '.' of the base name, or empty.
+};
+
+/// Splits path into its parts. A base name's leading dots (".bashrc", "..") start no extension.
+PathParts splitPath(const std::string& path);
+
+/// Absolute form of path, resolved against the current directory, with ".", ".." and repeated
+/// '/' removed lexically (symbolic links are not followed; the path need not exist). A trailing
+/// '/' is kept. Empty when the current directory cannot be read.
+std::string fullPath(const std::string& path);
+
+/// The current directory, or empty when it cannot be read.
+std::string currentDirectory();
+
+/// Makes path the current directory; false when that fails.
+bool setCurrentDirectory(const std::string& path);
