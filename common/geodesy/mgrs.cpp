@@ -11,11 +11,9 @@ namespace geodesy {
 namespace {
 
 // Letters by their place in the alphabet, A = 0.
-enum Letter : int {
-  A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z
-};
+enum Letter : int { A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z };
 
-constexpr double kSquare = 100000.0;       ///< side of a 100 km square (metres)
+constexpr double kSquare = 100000.0;         ///< side of a 100 km square (metres)
 constexpr double kPatternCycle = 2000000.0;  ///< northing cycle of the square letters (metres)
 constexpr double kEquatorNorthing = 10000000.0;
 constexpr double kUtmToUpsSouth = -80.0 * kDegToRad;  ///< UPS below this latitude (radians)
@@ -104,7 +102,9 @@ double digitDivisor(long precision) {
 }
 
 /// Rounds to a multiple of the divisor, halves to even.
-double roundTo(double value, double divisor) { return std::nearbyint(value / divisor) * divisor; }
+double roundTo(double value, double divisor) {
+  return std::nearbyint(value / divisor) * divisor;
+}
 
 /// Writes `count` decimal digits of value, zero-padded; returns the end.
 char* putDigits(char* out, long value, long count) {
@@ -115,11 +115,12 @@ char* putDigits(char* out, long value, long count) {
   return out + count;
 }
 
-/// Digits of one coordinate within its square, limited to the square.
+/// Digits of one coordinate within its square. The coordinate is already rounded to whole
+/// digits, so the remainder is exact in integers.
 long squareDigits(double value, double divisor) {
-  double inSquare = std::fmod(value, kSquare);
-  if (inSquare >= 99999.5) inSquare = 99999.0;
-  return static_cast<long>(inSquare / divisor);
+  const long metres = static_cast<long>(value);
+  const long inSquare = metres % static_cast<long>(kSquare);
+  return inSquare / static_cast<long>(divisor);
 }
 
 /// Builds the text: optional zone (0 = none), three letters, easting and northing digits.
@@ -135,10 +136,18 @@ void buildMgrs(char* out, long zone, const int letters[3], double easting, doubl
   *p = '\0';
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isTrailingSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool isLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool isTrailingSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 /// An MGRS text cut into its fields.
 struct MgrsParts {
@@ -196,8 +205,8 @@ long breakMgrs(const char* text, MgrsParts& parts) {
 }
 
 /// Grid coordinate of a UTM text with its latitude (radians) for the band check.
-long partsToUtm(const MgrsParts& m, long& zone, char& hemisphere, double& easting,
-                double& northing, double& lat, double& lon) {
+long partsToUtm(const MgrsParts& m, long& zone, char& hemisphere, double& easting, double& northing,
+                double& lat, double& lon) {
   if (m.zone == 0) return kMgrsStringError;
   const int band = m.letters[0], l2 = m.letters[1], l3 = m.letters[2];
   const int row = bandIndex(band);
@@ -246,8 +255,8 @@ long partsToUps(const MgrsParts& m, char& hemisphere, double& easting, double& n
   for (const UpsRow& r : kUpsRows)
     if (r.letter == l1) row = &r;
   if (!row) return kMgrsStringError;
-  if (l2 < row->low2 || l2 > row->high2 || l2 == D || l2 == E || l2 == M || l2 == N ||
-      l2 == V || l2 == W || l3 > row->high3)
+  if (l2 < row->low2 || l2 > row->high2 || l2 == D || l2 == E || l2 == M || l2 == N || l2 == V ||
+      l2 == W || l3 > row->high3)
     return kMgrsStringError;
 
   double gridNorthing = l3 * kSquare + row->falseNorthing;
@@ -299,8 +308,7 @@ long geodeticToMgrs(double lat, double lon, long precision, char* mgrs) {
                 : upsToMgrs(g.hemisphere, g.easting, g.northing, precision, mgrs);
 }
 
-long utmToMgrs(long zone, double lat, double easting, double northing, long precision,
-               char* mgrs) {
+long utmToMgrs(long zone, double lat, double easting, double northing, long precision, char* mgrs) {
   long err = kMgrsNoError;
   if (zone < 1 || zone > kMaxZone) err |= kMgrsZoneError;
   if (precision < 0 || precision > kMgrsMaxPrecision) err |= kMgrsPrecisionError;
@@ -377,8 +385,7 @@ long upsToMgrs(char hemisphere, double easting, double northing, long precision,
   return kMgrsNoError;
 }
 
-long mgrsToUtm(const char* mgrs, long& zone, char& hemisphere, double& easting,
-               double& northing) {
+long mgrsToUtm(const char* mgrs, long& zone, char& hemisphere, double& easting, double& northing) {
   MgrsParts m;
   long err = breakMgrs(mgrs, m);
   if (err) return err;

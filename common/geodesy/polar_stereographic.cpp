@@ -35,18 +35,17 @@ long PolarStereographic::setParameters(double a, double f, char hemisphere, doub
   return kPsNoError;
 }
 
-long PolarStereographic::forward(double lat, double lon, double& easting,
-                                 double& northing) const {
+long PolarStereographic::forward(double lat, double lon, double& easting, double& northing) const {
   long err = kPsNoError;
-  if (!inRange(lat, -kHalfPi, kHalfPi) || (south_ ? lat > 0.0 : lat < 0.0))
-    err |= kPsLatitudeError;
+  if (!inRange(lat, -kHalfPi, kHalfPi) || (south_ ? lat > 0.0 : lat < 0.0)) err |= kPsLatitudeError;
   if (!inRange(lon, -kPi, kTwoPi)) err |= kPsLongitudeError;
   if (err) return err;
 
   // Work about the north pole; the south pole mirrors latitude and northing.
   const double phi = south_ ? -lat : lat;
   const double es = e_ * std::sin(phi);
-  const double t = std::tan(0.25 * kPi - 0.5 * phi) * std::pow((1.0 + es) / (1.0 - es), 0.5 * e_);
+  // ((1 + e sin phi) / (1 - e sin phi))^(e/2), written through atanh for speed.
+  const double t = std::tan(0.25 * kPi - 0.5 * phi) * std::exp(e_ * std::atanh(es));
   const double rho = rhoScale_ * t;
   const double sl = std::sin(lon), cl = std::cos(lon);
   easting = fe_ + rho * sl;
@@ -54,11 +53,10 @@ long PolarStereographic::forward(double lat, double lon, double& easting,
   return kPsNoError;
 }
 
-long PolarStereographic::inverse(double easting, double northing, double& lat,
-                                 double& lon) const {
+long PolarStereographic::inverse(double easting, double northing, double& lat, double& lon) const {
   const double dx = easting - fe_;
   const double dy = northing - fn_;
-  const double rho = std::hypot(dx, dy);
+  const double rho = std::sqrt(dx * dx + dy * dy);
   if (!std::isfinite(rho)) return kPsEastingError | kPsNorthingError;
   if (rho == 0.0) {
     lat = south_ ? -kHalfPi : kHalfPi;
