@@ -3,7 +3,6 @@
 // With --check R it exits 1 when either ratio is above R.
 #include <GeographicLib/MGRS.hpp>
 #include <GeographicLib/UTMUPS.hpp>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -86,10 +85,10 @@ int main(int argc, char** argv) {
   });
 
   const double fwdRatio = oursFwd / refFwd, revRatio = oursRev / refRev;
-  std::printf("geodetic -> MGRS: ours %7.1f ns, reference %7.1f ns, ratio %.3f\n", oursFwd,
-              refFwd, fwdRatio);
-  std::printf("MGRS -> geodetic: ours %7.1f ns, reference %7.1f ns, ratio %.3f\n", oursRev,
-              refRev, revRatio);
+  std::printf("geodetic -> MGRS: ours %7.1f ns, reference %7.1f ns, ratio %.3f\n", oursFwd, refFwd,
+              fwdRatio);
+  std::printf("MGRS -> geodetic: ours %7.1f ns, reference %7.1f ns, ratio %.3f\n", oursRev, refRev,
+              revRatio);
   if (limit > 0 && (fwdRatio > limit || revRatio > limit)) {
     std::printf("slower than %.2f of the reference\n", limit);
     return 1;

@@ -30,6 +30,8 @@ inline bool flatteningUsable(double f) {
 }
 
 /// True when x lies in [lo, hi]; false for NaN.
-inline bool inRange(double x, double lo, double hi) { return x >= lo && x <= hi; }
+inline bool inRange(double x, double lo, double hi) {
+  return x >= lo && x <= hi;
+}
 
 }  // namespace geodesy

@@ -38,8 +38,7 @@ long geodeticToMgrs(double lat, double lon, long precision, char* mgrs);
 long geodeticToGrid(double lat, double lon, GridPosition& grid);
 
 /// UTM coordinate (metres) with its latitude (radians) for the band, to an MGRS text.
-long utmToMgrs(long zone, double lat, double easting, double northing, long precision,
-               char* mgrs);
+long utmToMgrs(long zone, double lat, double easting, double northing, long precision, char* mgrs);
 
 /// UPS coordinate (metres) to an MGRS text without zone digits.
 long upsToMgrs(char hemisphere, double easting, double northing, long precision, char* mgrs);
@@ -48,8 +47,7 @@ long upsToMgrs(char hemisphere, double easting, double northing, long precision,
 long mgrsToGeodetic(const char* mgrs, double& lat, double& lon);
 
 /// MGRS text with zone digits to a UTM coordinate (metres).
-long mgrsToUtm(const char* mgrs, long& zone, char& hemisphere, double& easting,
-               double& northing);
+long mgrsToUtm(const char* mgrs, long& zone, char& hemisphere, double& easting, double& northing);
 
 /// MGRS text without zone digits to a UPS coordinate (metres).
 long mgrsToUps(const char* mgrs, char& hemisphere, double& easting, double& northing);

@@ -29,8 +29,8 @@ class PolarStereographic {
 
  private:
   double a_ = 0, f_ = 0, k0_ = 0;
-  double e_ = 0;        // first eccentricity
-  double rhoScale_ = 0; // distance from the pole per unit of the isometric t (metres)
+  double e_ = 0;         // first eccentricity
+  double rhoScale_ = 0;  // distance from the pole per unit of the isometric t (metres)
   double c2_ = 0, c4_ = 0, c6_ = 0, c8_ = 0;  // conformal to geodetic latitude series
   bool south_ = false;
   double fe_ = 0, fn_ = 0;

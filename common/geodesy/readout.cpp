@@ -48,9 +48,13 @@ Dms splitDms(double v) {
   return d;
 }
 
-std::string latitudeText(double lat) { return dmsLine("Lat", lat, kMaxLat); }
+std::string latitudeText(double lat) {
+  return dmsLine("Lat", lat, kMaxLat);
+}
 
-std::string longitudeText(double lon) { return dmsLine("Lon", lon, kMaxLon); }
+std::string longitudeText(double lon) {
+  return dmsLine("Lon", lon, kMaxLon);
+}
 
 std::string mgrsText(double lat, double lon) {
   if (lon == kMaxLon) lon = kEdgeLon;

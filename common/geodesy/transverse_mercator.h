@@ -51,10 +51,10 @@ class TransverseMercator {
 
   double a_ = 0, f_ = 0;
   double lat0_ = 0, lon0_ = 0, fe_ = 0, fn_ = 0, k0_ = 1;
-  double es_ = 0;      // first eccentricity squared
-  double ebs_ = 0;     // second eccentricity squared
+  double es_ = 0;                                      // first eccentricity squared
+  double ebs_ = 0;                                     // second eccentricity squared
   double ap_ = 0, bp_ = 0, cp_ = 0, dp_ = 0, ep_ = 0;  // meridional arc coefficients (metres)
-  double m0_ = 0;      // meridional arc of the origin latitude (metres)
+  double m0_ = 0;  // meridional arc of the origin latitude (metres)
   bool set_ = false;
 };
 

@@ -75,7 +75,8 @@ long geodeticToUtm(double lat, double lon, long& zone, char& hemisphere, double&
   const double lonDeg = snapToWholeDegree(lon * kRadToDeg);
   const long latWhole = static_cast<long>(snapToWholeDegree(lat * kRadToDeg));
   const long lonWhole = static_cast<long>(lonDeg);
-  long z = lonDeg < 180.0 ? static_cast<long>(lonDeg / 6.0) + 31 : static_cast<long>(lonDeg / 6.0) - 29;
+  long z =
+      lonDeg < 180.0 ? static_cast<long>(lonDeg / 6.0) + 31 : static_cast<long>(lonDeg / 6.0) - 29;
   if (z >= 61) z = 1;
 
   // Norway and Svalbard.

@@ -59,7 +59,9 @@ bool readNumber(const char*& p, double& value) {
   return true;
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == ','; }
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == ',';
+}
 
 /// "LAT LON" in degrees; returns 0 or the bits of the field that is missing or bad.
 long readLatLon(const std::string& line, double& lat, double& lon) {
@@ -83,15 +85,16 @@ void convertLine(Mode mode, long precision, const std::string& line, bool overlo
       char mgrs[geodesy::kMgrsBufferSize];
       err = readLatLon(line, lat, lon);
       if (!err)
-        err = geodesy::geodeticToMgrs(lat * geodesy::kDegToRad, lon * geodesy::kDegToRad,
-                                      precision, mgrs);
+        err = geodesy::geodeticToMgrs(lat * geodesy::kDegToRad, lon * geodesy::kDegToRad, precision,
+                                      mgrs);
       if (!err) std::snprintf(buf, sizeof buf, "%s", mgrs);
       break;
     }
     case Mode::kToGrid: {
       geodesy::GridPosition g;
       err = readLatLon(line, lat, lon);
-      if (!err) err = geodesy::geodeticToGrid(lat * geodesy::kDegToRad, lon * geodesy::kDegToRad, g);
+      if (!err)
+        err = geodesy::geodeticToGrid(lat * geodesy::kDegToRad, lon * geodesy::kDegToRad, g);
       if (!err)
         std::snprintf(buf, sizeof buf, "%ld %c %.3f %.3f", g.zone, g.hemisphere, g.easting,
                       g.northing);

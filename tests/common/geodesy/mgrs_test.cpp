@@ -132,14 +132,14 @@ TEST(MgrsToGeodetic, MalformedTextsAreRefused) {
     EXPECT_EQ(reverseError(bad) & kMgrsStringError, kMgrsStringError) << '"' << bad << '"';
   }
   // Letters that no grid has.
-  EXPECT_EQ(reverseError("33AXP"), kMgrsStringError);     // A is no UTM band
-  EXPECT_EQ(reverseError("32XNP"), kMgrsStringError);     // zone 32 has no band X
-  EXPECT_EQ(reverseError("33UAP"), kMgrsStringError);     // column outside zone 33's S..Z
-  EXPECT_EQ(reverseError("33UXW"), kMgrsStringError);     // rows end at V
-  EXPECT_EQ(reverseError("CAH"), kMgrsStringError);       // C is no polar letter
-  EXPECT_EQ(reverseError("ZDH"), kMgrsStringError);       // D is never a polar column
-  EXPECT_EQ(reverseError("YZQ"), kMgrsStringError);       // Y rows end at P
-  EXPECT_EQ(reverseError("ZKH"), kMgrsStringError);       // Z columns end at J
+  EXPECT_EQ(reverseError("33AXP"), kMgrsStringError);  // A is no UTM band
+  EXPECT_EQ(reverseError("32XNP"), kMgrsStringError);  // zone 32 has no band X
+  EXPECT_EQ(reverseError("33UAP"), kMgrsStringError);  // column outside zone 33's S..Z
+  EXPECT_EQ(reverseError("33UXW"), kMgrsStringError);  // rows end at V
+  EXPECT_EQ(reverseError("CAH"), kMgrsStringError);    // C is no polar letter
+  EXPECT_EQ(reverseError("ZDH"), kMgrsStringError);    // D is never a polar column
+  EXPECT_EQ(reverseError("YZQ"), kMgrsStringError);    // Y rows end at P
+  EXPECT_EQ(reverseError("ZKH"), kMgrsStringError);    // Z columns end at J
 }
 
 TEST(MgrsToGeodetic, AcceptedForms) {
@@ -184,7 +184,7 @@ TEST(MgrsToUtmAndUps, ZoneDigitsDecideThePath) {
 
 TEST(MgrsRoundTrip, CornerConvertsBackToTheSameText) {
   // The corner of a square converts back into the same square at every precision.
-  const double points[][2] = {{0.5, 0.5},   {-33.9, 151.2}, {64.1, -21.9}, {78.2, 15.6},
+  const double points[][2] = {{0.5, 0.5},    {-33.9, 151.2}, {64.1, -21.9}, {78.2, 15.6},
                               {83.4, -40.0}, {-79.4, 166.7}, {88.0, 120.0}, {-85.0, -60.0}};
   for (const auto& p : points) {
     for (long precision = 0; precision <= kMgrsMaxPrecision; ++precision) {

@@ -1,10 +1,10 @@
 // The geodesy checked point by point against an independent library: UTM/UPS coordinates within
 // a millimetre, the same zone, band and square letters, and MGRS back to geodetic within 1e-8
 // degrees of that library's reverse at the lower-left corner.
-#include <GeographicLib/MGRS.hpp>
-#include <GeographicLib/UTMUPS.hpp>
 #include <gtest/gtest.h>
 
+#include <GeographicLib/MGRS.hpp>
+#include <GeographicLib/UTMUPS.hpp>
 #include <cmath>
 #include <random>
 #include <string>
@@ -44,7 +44,9 @@ int expectedZone(double lat, double lon) {
   return gl::UTMUPS::StandardZone(lat, lon);
 }
 
-bool nearHalfMetre(double v) { return std::fabs(v - std::floor(v) - 0.5) < kGridTolerance; }
+bool nearHalfMetre(double v) {
+  return std::fabs(v - std::floor(v) - 0.5) < kGridTolerance;
+}
 
 void check(const Point& p, Tally& t) {
   ++t.points;
@@ -72,7 +74,8 @@ void check(const Point& p, Tally& t) {
   std::string theirs;
   gl::MGRS::Forward(z, northp, ex, std::nearbyint(y), p.lat, 5, theirs);
   const size_t letters = zone ? 5 : 3;
-  if (theirs.compare(0, letters, ours, letters) != 0) return t.fail(p, "letters " + theirs + " " + ours);
+  if (theirs.compare(0, letters, ours, letters) != 0)
+    return t.fail(p, "letters " + theirs + " " + ours);
   if (theirs != ours && !nearHalfMetre(x) && !nearHalfMetre(y))
     return t.fail(p, "digits " + theirs + " " + ours);
 
@@ -85,8 +88,8 @@ void check(const Point& p, Tally& t) {
   gl::MGRS::Reverse(ours, rz, rn, rx, ry, prec, false);
   gl::UTMUPS::Reverse(rz, rn, rx, ry, glat, glon);
   const double dlat = std::fabs(rlat * kRadToDeg - glat);
-  const double dlon = std::fabs(
-      std::remainder(rlon * kRadToDeg - (rz ? kMeridianNudgeDeg : 0.0) - glon, 360.0));
+  const double dlon =
+      std::fabs(std::remainder(rlon * kRadToDeg - (rz ? kMeridianNudgeDeg : 0.0) - glon, 360.0));
   const bool pole = std::fabs(glat) == 90.0;  // longitude is arbitrary there
   const double worst = pole ? dlat : std::max(dlat, dlon);
   t.worstDeg = std::max(t.worstDeg, worst);
@@ -153,7 +156,6 @@ TEST(Reference, PolarSwitchPolesMeridianAndEquator) {
       points.push_back({lat, lon});
   }
   for (double lat = -90.0; lat <= 90.0; lat += 0.01)
-    for (double lon : {180.0, -180.0, 179.9999999, -179.9999999, 0.0})
-      points.push_back({lat, lon});
+    for (double lon : {180.0, -180.0, 179.9999999, -179.9999999, 0.0}) points.push_back({lat, lon});
   checkAll(points, "switch-poles-meridian-equator");
 }
