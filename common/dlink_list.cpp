@@ -27,15 +27,21 @@ bool DlinkList::isListedIn(const DlinkList* head, bool checkEqual) const {
   return false;
 }
 
-bool DlinkList::appendTo(DlinkList*& head, DlinkList*& tail, int unique) {
+DlinkList::Admission DlinkList::admit(DlinkList*& head, DlinkList*& tail, int unique) {
   if (head == nullptr) {
     next_ = prev_ = nullptr;
     head = tail = this;
-    return true;
+    return Admission::kLinkedAlone;
   }
   // Linking an element already at an end would make it point to itself.
-  if (this == head || this == tail) return false;
-  if (unique == 1 && isListedIn(head, true)) return false;
+  if (this == head || this == tail) return Admission::kRefused;
+  if (unique == 1 && isListedIn(head, true)) return Admission::kRefused;
+  return Admission::kLinkAtEnd;
+}
+
+bool DlinkList::appendTo(DlinkList*& head, DlinkList*& tail, int unique) {
+  const Admission a = admit(head, tail, unique);
+  if (a != Admission::kLinkAtEnd) return a == Admission::kLinkedAlone;
   prev_ = tail;
   next_ = nullptr;
   tail->next_ = this;
@@ -44,13 +50,8 @@ bool DlinkList::appendTo(DlinkList*& head, DlinkList*& tail, int unique) {
 }
 
 bool DlinkList::prependTo(DlinkList*& head, DlinkList*& tail, int unique) {
-  if (head == nullptr) {
-    next_ = prev_ = nullptr;
-    head = tail = this;
-    return true;
-  }
-  if (this == head || this == tail) return false;
-  if (unique == 1 && isListedIn(head, true)) return false;
+  const Admission a = admit(head, tail, unique);
+  if (a != Admission::kLinkAtEnd) return a == Admission::kLinkedAlone;
   next_ = head;
   prev_ = nullptr;
   head->prev_ = this;

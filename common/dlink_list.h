@@ -39,6 +39,11 @@ class DlinkList {
   void unlinkFrom(DlinkList*& head, DlinkList*& tail);
 
  private:
+  /// What an insertion may do: refuse, or it has already linked the element into an empty
+  /// list, or link it at one end of a non-empty list.
+  enum class Admission { kRefused, kLinkedAlone, kLinkAtEnd };
+  Admission admit(DlinkList*& head, DlinkList*& tail, int unique);
+
   /// Whether this element is already in the list or (with checkEqual) has an equal one there.
   bool isListedIn(const DlinkList* head, bool checkEqual) const;
 

@@ -48,30 +48,29 @@ void translate(float m[kSize], float x, float y, float z) {
   multiply(t, m, m);
 }
 
-void rotateX(float m[kSize], float angle) {
+namespace {
+/// Post-multiplies a rotation whose plane has cosines at indices p and q, the sine at p + 1 and
+/// minus the sine at q - 1.
+void rotateInPlane(float m[kSize], float angle, int p, int q) {
   const double radians = angle * kDegToRad;
   const float c = static_cast<float>(std::cos(radians));
   const float s = static_cast<float>(std::sin(radians));
   float r[kSize];
   identity(r);
-  r[5] = c;
-  r[6] = s;
-  r[9] = -s;
-  r[10] = c;
+  r[p] = c;
+  r[p + 1] = s;
+  r[q - 1] = -s;
+  r[q] = c;
   multiply(r, m, m);
+}
+}  // namespace
+
+void rotateX(float m[kSize], float angle) {
+  rotateInPlane(m, angle, 5, 10);
 }
 
 void rotateZ(float m[kSize], float angle) {
-  const double radians = angle * kDegToRad;
-  const float c = static_cast<float>(std::cos(radians));
-  const float s = static_cast<float>(std::sin(radians));
-  float r[kSize];
-  identity(r);
-  r[0] = c;
-  r[1] = s;
-  r[4] = -s;
-  r[5] = c;
-  multiply(r, m, m);
+  rotateInPlane(m, angle, 0, 5);
 }
 
 int invert(const float m[kSize], float out[kSize]) {
