@@ -1,6 +1,8 @@
 // WGS 84 ellipsoid constants shared by every projection of the geodesy library.
 #pragma once
 
+#include "common/angles.h"
+
 namespace geodesy {
 
 /// Semi-major axis of WGS 84 (metres).
@@ -16,7 +18,7 @@ constexpr const char* kWgs84Code = "WE";
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kHalfPi = 0.5 * kPi;
-constexpr double kDegToRad = 0.017453292519943295;
+using ::kDegToRad;
 constexpr double kRadToDeg = 57.29577951308232;
 
 /// Accepted inverse-flattening range for any ellipsoid handed to a projection.
