@@ -7,17 +7,17 @@ struct TrackingSettings {
   static constexpr int kMaxCloseCount = 9;  ///< Most close vehicles that can be tracked.
   static constexpr int kLabelCount = 4;     ///< Node name, packet comment 1 and 2, GPS text.
 
-  int targetId = 1;            ///< Id of the target vehicle.
-  bool targetIcon = false;     ///< Draw the target with its role icon.
-  int chaseId = 2;             ///< Id of the chase vehicle.
-  bool chaseIcon = false;      ///< Draw the chase vehicle with its role icon.
-  int closeCount = 5;          ///< Close vehicles tracked around the target, 0 to 9.
-  bool closeIcon = false;      ///< Draw close vehicles with their role icons.
-  int navigationMode = 2;      ///< 0 centre on target and frame all, 1 centre on target, 2 roam.
-  int displayMode = 0;         ///< 0 all nodes, 1 only the target group.
+  int targetId = 1;         ///< Id of the target vehicle.
+  bool targetIcon = false;  ///< Draw the target with its role icon.
+  int chaseId = 2;          ///< Id of the chase vehicle.
+  bool chaseIcon = false;   ///< Draw the chase vehicle with its role icon.
+  int closeCount = 5;       ///< Close vehicles tracked around the target, 0 to 9.
+  bool closeIcon = false;   ///< Draw close vehicles with their role icons.
+  int navigationMode = 2;   ///< 0 centre on target and frame all, 1 centre on target, 2 roam.
+  int displayMode = 0;      ///< 0 all nodes, 1 only the target group.
   bool showComment[kLabelCount] = {true, true, true, true};  ///< Labels drawn beside nodes.
-  double alertDistance = 100.0;  ///< Alert distance.
-  bool alarm = false;            ///< Sound the alarm.
-  double mediumIdle = 5.0;       ///< Seconds without reception before a node is idle.
-  double badIdle = 10.0;         ///< Seconds without reception before a node is lost.
+  double alertDistance = 100.0;                              ///< Alert distance.
+  bool alarm = false;                                        ///< Sound the alarm.
+  double mediumIdle = 5.0;  ///< Seconds without reception before a node is idle.
+  double badIdle = 10.0;    ///< Seconds without reception before a node is lost.
 };
