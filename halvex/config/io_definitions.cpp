@@ -1,0 +1,149 @@
+#include "halvex/config/io_definitions.h"
+
+#include <cstdlib>
+
+#include "halvex/config/config_words.h"
+#include "halvex/config/field_file.h"
+
+using config::sameWord;
+
+namespace {
+
+void applyActive(const std::string& direction, const std::string& value, IoDefinitions& defs) {
+  if (sameWord(direction, "Input")) {
+    static const struct {
+      const char* word;
+      int mode;
+    } kInputs[] = {{"MULTICAST", IoDefinitions::kInputMulticast},
+                   {"LOCAL_STATE", IoDefinitions::kInputLocalState},
+                   {"REMOTE_STATE", IoDefinitions::kInputRemoteState},
+                   {"CLIENT", IoDefinitions::kInputClient},
+                   {"SERVER", IoDefinitions::kInputServer}};
+    for (const auto& input : kInputs) {
+      if (sameWord(value, input.word)) defs.inputMode = input.mode;
+    }
+  } else if (sameWord(direction, "Output")) {
+    int mode = 0;
+    if (sameWord(value, "LOCAL_STATE")) {
+      mode = IoDefinitions::kOutputLocalState;
+    } else if (sameWord(value, "CLIENT")) {
+      mode = IoDefinitions::kOutputClient;
+    } else if (sameWord(value, "SERVER")) {
+      mode = IoDefinitions::kOutputServer;
+    }
+    if (mode != 0 && defs.outputCount < IoDefinitions::kMaxOutputs) {
+      defs.outputs[defs.outputCount++] = mode;
+    }
+  }
+}
+
+// Decimal integer conversion of a word, as FieldFile::fieldLong does, clamped to int.
+int toInt(const std::string& word) {
+  return config::clampToInt(std::strtol(word.c_str(), nullptr, 10));
+}
+
+void applyInput(const std::string& key, const std::string& value, IoDefinitions& defs) {
+  if (sameWord(key, "MultiCastPortFile")) {
+    defs.multicastPortFile = value;
+  } else if (sameWord(key, "LocalStateFile")) {
+    defs.inputLocalStateFile = value;
+  } else if (sameWord(key, "RemoteStateFile")) {
+    defs.remoteStateFile = value;
+  } else if (sameWord(key, "RemoteIp")) {
+    defs.remoteIp = value;
+  } else if (sameWord(key, "RemotePort")) {
+    defs.remotePort = toInt(value);
+  } else if (sameWord(key, "ClientIp")) {
+    defs.inputClientIp = value;
+  } else if (sameWord(key, "ClientPort")) {
+    defs.inputClientPort = toInt(value);
+  } else if (sameWord(key, "SesrverPort")) {  // spelled so in the files
+    defs.inputServerPort = toInt(value);
+  } else if (sameWord(key, "MultiCastBuffersPerPort")) {
+    defs.multicastBuffersPerPort = toInt(value);
+  } else if (sameWord(key, "MultiCastBytesPerBuffer")) {
+    defs.multicastBytesPerBuffer = toInt(value);
+  }
+}
+
+void applyOutput(const std::string& key, const std::string& value, IoDefinitions& defs) {
+  if (sameWord(key, "LocalStateFile")) {
+    defs.outputLocalStateFile = value;
+  } else if (sameWord(key, "ClientIp")) {
+    defs.outputClientIp = value;
+  } else if (sameWord(key, "ClientPort")) {
+    defs.outputClientPort = toInt(value);
+  } else if (sameWord(key, "SesrverPort")) {
+    defs.outputServerPort = toInt(value);
+  }
+}
+
+}  // namespace
+
+void IoDefinitions::reset() {
+  const int buffersPerPort = multicastBuffersPerPort;
+  const int bytesPerBuffer = multicastBytesPerBuffer;
+  const std::string keptPath = path;
+  *this = IoDefinitions();
+  multicastBuffersPerPort = buffersPerPort;
+  multicastBytesPerBuffer = bytesPerBuffer;
+  path = keptPath;
+}
+
+bool readIoDefinitions(const std::string& path, IoDefinitions& defs) {
+  defs.path = path;
+  defs.reset();
+  // One field more than a line may hold, so that a line with a fourth word is seen and ignored.
+  FieldFile file(path, 4);
+  for (int i = 0; i < file.lineCount(); ++i) {
+    file.selectLine(i);
+    if (file.fieldCount() != 3) continue;
+    std::string group, key, value;
+    file.fieldText(0, group);
+    file.fieldText(1, key);
+    file.fieldText(2, value);
+    if (sameWord(group, "Active")) {
+      applyActive(key, value, defs);
+    } else if (sameWord(group, "Input")) {
+      applyInput(key, value, defs);
+    } else if (sameWord(group, "Output")) {
+      applyOutput(key, value, defs);
+    }
+  }
+  return file.opened();
+}
+
+InputButton selectedInputButton(const IoDefinitions& defs) {
+  switch (defs.inputMode) {
+    case IoDefinitions::kInputLocalState:
+      return InputButton::LocalState;
+    case IoDefinitions::kInputRemoteState:
+      return InputButton::RemoteState;
+    case IoDefinitions::kInputClient:
+      return InputButton::Client;
+    case IoDefinitions::kInputServer:
+      return InputButton::Server;
+    default:
+      return InputButton::Multicast;
+  }
+}
+
+OutputButtons outputButtonsToSet(const IoDefinitions& defs) {
+  OutputButtons buttons;
+  for (int i = 0; i < defs.outputCount && i < IoDefinitions::kMaxOutputs; ++i) {
+    switch (defs.outputs[i]) {
+      case IoDefinitions::kOutputLocalState:
+        buttons.localState = true;
+        break;
+      case IoDefinitions::kOutputClient:
+        buttons.client = true;
+        break;
+      case IoDefinitions::kOutputServer:
+        buttons.server = true;
+        break;
+      default:
+        break;
+    }
+  }
+  return buttons;
+}

@@ -1,0 +1,75 @@
+// Which input feeds the node table, which outputs are produced, and where they connect.
+#pragma once
+
+#include <string>
+
+/// The input/output definitions record. Empty texts mean "not set".
+struct IoDefinitions {
+  static constexpr int kMaxOutputs = 6;  ///< Most output entries kept.
+
+  /// Input modes; exactly one feeds the node table.
+  enum InputMode {
+    kInputNone = 0,
+    kInputMulticast = 1,
+    kInputLocalState = 2,
+    kInputRemoteState = 3,
+    kInputClient = 4,
+    kInputServer = 5,
+  };
+
+  /// Output modes that may be listed in outputs.
+  enum OutputMode {
+    kOutputLocalState = 2,  ///< Local state snapshot file.
+    kOutputClient = 4,      ///< Client sending.
+    kOutputServer = 5,      ///< Server sending.
+  };
+
+  int inputMode = kInputNone;
+  int outputCount = 0;            ///< Entries used in outputs, 0 to 6.
+  int outputs[kMaxOutputs] = {};  ///< Output modes in file order.
+  std::string multicastPortFile;
+  std::string inputLocalStateFile;
+  std::string remoteStateFile;  ///< Path of the state file on the remote server.
+  std::string remoteIp;
+  int remotePort = 0;
+  std::string inputClientIp;
+  int inputClientPort = 0;
+  int inputServerPort = 0;
+  std::string outputLocalStateFile;
+  std::string outputClientIp;
+  int outputClientPort = 0;
+  int outputServerPort = 0;
+  int multicastBuffersPerPort = 75;
+  int multicastBytesPerBuffer = 250;
+
+  std::string path;  ///< The definitions file last read.
+
+  /// Clears modes, outputs, texts and ports; the two multicast buffer values and path are kept.
+  void reset();
+};
+
+/// Reads the definitions file at path into defs: keeps the path, resets the record, then applies
+/// every line of exactly three fields (keywords in any letter case). False when the file cannot
+/// be opened; the record is reset all the same.
+bool readIoDefinitions(const std::string& path, IoDefinitions& defs);
+
+/// The input-mode buttons of the inputs dialog.
+enum class InputButton { Multicast, LocalState, RemoteState, Client, Server };
+
+/// The one input button to set for defs: multicast for modes 0 and 1 (so a file without an
+/// active input selects multicast), else the button of the mode.
+InputButton selectedInputButton(const IoDefinitions& defs);
+
+/// The output buttons to set for defs; false means "leave the button as it is", not "clear it".
+struct OutputButtons {
+  bool localState = false;
+  bool client = false;
+  bool server = false;
+};
+
+/// The output buttons named by defs.outputs.
+OutputButtons outputButtonsToSet(const IoDefinitions& defs);
+
+/// Labels the outputs dialog shows after a definitions file is read.
+constexpr const char* kStateFileGenerationOffLabel = "State File Generation is Off";
+constexpr const char* kStateFileCounterResetLabel = "Counter 00000000000000";

@@ -1,0 +1,69 @@
+#include "halvex/config/preferences.h"
+
+#include <algorithm>
+
+#include "halvex/config/config_words.h"
+#include "halvex/config/field_file.h"
+
+using config::readOnOff;
+using config::sameWord;
+
+namespace {
+
+/// Applies one line; the value word is field 3, its numeric forms come from the file.
+void applyLine(const FieldFile& file, const std::string& group, const std::string& key,
+               const std::string& value, TrackingSettings& settings) {
+  long number = 0;
+  double decimal = 0.0;
+  file.fieldLong(2, number);
+  file.fieldDouble(2, decimal);
+  if (sameWord(group, "target")) {
+    if (sameWord(key, "id")) settings.targetId = config::clampToInt(number);
+    if (sameWord(key, "icon")) readOnOff(value, settings.targetIcon);
+  } else if (sameWord(group, "chase")) {
+    if (sameWord(key, "id")) settings.chaseId = config::clampToInt(number);
+    if (sameWord(key, "icon")) readOnOff(value, settings.chaseIcon);
+  } else if (sameWord(group, "prox")) {
+    if (sameWord(key, "number")) settings.closeCount = config::clampToInt(number);
+    if (sameWord(key, "icon")) readOnOff(value, settings.closeIcon);
+  } else if (sameWord(group, "track")) {
+    if (!sameWord(key, "mode")) return;
+    if (sameWord(value, "all")) settings.navigationMode = 0;
+    if (sameWord(value, "targetGroup")) settings.navigationMode = 1;
+    if (sameWord(value, "roam")) settings.navigationMode = 2;
+  } else if (sameWord(group, "display")) {
+    if (!sameWord(key, "mode")) return;
+    if (sameWord(value, "all")) settings.displayMode = 0;
+    if (sameWord(value, "targetGroup")) settings.displayMode = 1;
+  } else if (sameWord(group, "comment")) {
+    static const char* const kLabels[TrackingSettings::kLabelCount] = {"node", "mcPacket1",
+                                                                       "mcPacket2", "gps"};
+    for (int i = 0; i < TrackingSettings::kLabelCount; ++i) {
+      if (sameWord(key, kLabels[i])) readOnOff(value, settings.showComment[i]);
+    }
+  } else if (sameWord(group, "alert")) {
+    if (sameWord(key, "distance")) settings.alertDistance = decimal;
+    if (sameWord(key, "alarm")) readOnOff(value, settings.alarm);
+    if (sameWord(key, "mediumIdle")) settings.mediumIdle = decimal;
+    if (sameWord(key, "badIdle")) settings.badIdle = decimal;
+  }
+}
+
+}  // namespace
+
+bool readPreferences(const std::string& path, TrackingSettings& settings) {
+  // One field more than a line may hold, so that a line with a fourth word is seen and ignored.
+  FieldFile file(path, 4);
+  for (int i = 0; i < file.lineCount(); ++i) {
+    file.selectLine(i);
+    if (file.fieldCount() != 3) continue;
+    std::string group, key, value;
+    file.fieldText(0, group);
+    file.fieldText(1, key);
+    file.fieldText(2, value);
+    applyLine(file, group, key, value, settings);
+  }
+  // The close-vehicle choice offers "NONE" and 1 to 9; a count outside would select nothing.
+  settings.closeCount = std::clamp(settings.closeCount, 0, TrackingSettings::kMaxCloseCount);
+  return file.opened();
+}
