@@ -1,0 +1,10 @@
+# The report converter's command line on a generated file of 100,000 reports.
+add_executable(cast_bench ${CMAKE_CURRENT_LIST_DIR}/cast_bench.cpp)
+target_link_libraries(cast_bench PRIVATE common_geodesy)
+target_compile_definitions(cast_bench PRIVATE DUNMORE_PROGRAM="$<TARGET_FILE:dunmore>")
+add_dependencies(cast_bench dunmore)
+set_target_properties(cast_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+
+# The goal: 100,000 reports in under a second of one core, memory growing linearly.
+add_test(NAME bench_cast COMMAND cast_bench --check)
+set_tests_properties(bench_cast PROPERTIES LABELS bench RUN_SERIAL TRUE)

@@ -1,0 +1,60 @@
+// Builds reports from the words the grammar collects: the date to UTC, the on and at phrases to
+// entity, route and location, grid references to geodetic positions; and lists each report.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "dunmore/report_set.h"
+
+namespace dunmore {
+
+/// Every grid reference is taken in this grid zone.
+inline constexpr const char kGridZone[] = "38S";
+
+/// A grid reference as written: "GR <square letters> <easting> <northing>".
+struct GridReference {
+  std::string square;
+  long easting = 0;
+  long northing = 0;
+};
+
+/// Reads the four fields of a grid reference as "%63s %63s %ld %ld" would (the first field is
+/// not checked; numbers out of range are clamped). False unless all four are there.
+bool readGridReference(const std::string& text, GridReference& grid);
+
+/// The MGRS text of a grid reference in kGridZone, easting and northing as five digits each.
+std::string gridReferenceMgrs(const GridReference& grid);
+
+/// The grammar's actions on the report set.
+class ReportBuilder {
+ public:
+  /// Listing lines go to `listing` (null discards them).
+  ReportBuilder(ReportSet& set, std::FILE* listing) : set_(set), listing_(listing) {}
+
+  /// A date-time group starts a report: every field is emptied and the date set.
+  void startReport(std::string_view dtg);
+
+  /// Appends a word and one blank to a field.
+  void appendWord(ReportField field, std::string_view word);
+
+  /// Appends a comment word; a period or comma is joined to the word before it.
+  void appendCommentWord(std::string_view word);
+
+  /// The report is complete: builds it from the trimmed fields, adds it to the set and lists it.
+  void finishReport();
+
+  /// A file parsed to its end: lists the summary.
+  void finishFile();
+
+ private:
+  /// Takes one at phrase into the report: a grid reference sets the position, anything else
+  /// the location name (listed with `nameFormat`).
+  void takeAtPhrase(Report& report, const std::string& phrase, const char* nameFormat);
+
+  ReportSet& set_;
+  std::FILE* listing_;
+};
+
+}  // namespace dunmore
