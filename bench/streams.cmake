@@ -1,0 +1,8 @@
+# Stream formats: position packets, state records and section files, per item.
+add_executable(packet_bench ${CMAKE_CURRENT_LIST_DIR}/packet_bench.cpp)
+target_link_libraries(packet_bench PRIVATE halvex_model)
+set_target_properties(packet_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+
+# The goal: a position packet cut and parsed in at most 300 ns.
+add_test(NAME bench_packet COMMAND packet_bench --check)
+set_tests_properties(bench_packet PROPERTIES LABELS bench RUN_SERIAL TRUE)

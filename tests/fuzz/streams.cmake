@@ -1,0 +1,6 @@
+# Stream formats: scanners, formatters, packets, NMEA sentences, state records, ring markers and
+# section files.
+foreach(target field_scan_fuzz nmea_fuzz packet_fuzz state_record_fuzz state_format_fuzz
+        ring_marker_fuzz dgc_reader_fuzz)
+  halvex_fuzzer(${target} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp LIBS halvex_model)
+endforeach()
