@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,30 @@ TEST_F(TrackerModelTest, RereadingNodeGraphicsDetachesOldDefinitions) {
   ASSERT_NE(model_.nodes().nodeById(7)->icon, nullptr);
   model_.readNodeGraphics(dir_.path("none.txt"));
   EXPECT_EQ(model_.nodes().nodeById(7)->icon, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The bundled demo setup loads as a whole and its replay file feeds every node.
+TEST(BundledDemo, LoadsAndReplays) {
+  const std::string dir = std::string(HALVEX_SOURCE_DIR) + "/demo/halvex/";
+  const std::string previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);  // setup paths are relative to the master file's folder
+  TrackerModel model;
+  model.loadConfiguration("demo.cfg");
+  EXPECT_EQ(model.nodes().count(), 8);
+  EXPECT_EQ(model.settings().closeCount, 3);
+  EXPECT_EQ(model.ioDefinitions().inputMode, IoDefinitions::kInputLocalState);
+  EXPECT_EQ(model.stateOutput().fileName(), "state.txt");
+  ASSERT_TRUE(model.nodes().readStateFile(model.ioDefinitions().inputLocalStateFile.c_str()));
+  std::filesystem::current_path(previous);
+  for (int id = 1; id <= 8; ++id) EXPECT_NE(model.nodes().nodeById(id)->latitude, 0.0) << id;
+  EXPECT_STREQ(model.nodes().nodeById(3)->name, "Scout, north");
+  EXPECT_EQ(model.nodes().nodeById(6)->status, NodeRecord::kLost);
+  model.nodes().buildNearest(model.settings().targetId, model.settings().chaseId);
+  EXPECT_EQ(model.nodes().nearestAt(0)->id, 7);
 }
 
 }  // namespace
