@@ -91,3 +91,21 @@ class FieldFile {
   std::vector<Line> lines_;
   int selected_ = 0;
 };
+
+/// Reads the file at `path` as lines of three words and calls fn(file, first, second, third) for
+/// every line of exactly three (a fourth word makes the line count as another form and skips it).
+/// Returns whether the file could be opened.
+template <class Fn>
+bool forEachThreeWordLine(const std::string& path, Fn fn) {
+  FieldFile file(path, 4);
+  for (int i = 0; i < file.lineCount(); ++i) {
+    file.selectLine(i);
+    if (file.fieldCount() != 3) continue;
+    std::string first, second, third;
+    file.fieldText(0, first);
+    file.fieldText(1, second);
+    file.fieldText(2, third);
+    fn(file, first, second, third);
+  }
+  return file.opened();
+}

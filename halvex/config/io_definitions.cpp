@@ -93,15 +93,8 @@ void IoDefinitions::reset() {
 bool readIoDefinitions(const std::string& path, IoDefinitions& defs) {
   defs.path = path;
   defs.reset();
-  // One field more than a line may hold, so that a line with a fourth word is seen and ignored.
-  FieldFile file(path, 4);
-  for (int i = 0; i < file.lineCount(); ++i) {
-    file.selectLine(i);
-    if (file.fieldCount() != 3) continue;
-    std::string group, key, value;
-    file.fieldText(0, group);
-    file.fieldText(1, key);
-    file.fieldText(2, value);
+  return forEachThreeWordLine(path, [&defs](const FieldFile&, const std::string& group,
+                                            const std::string& key, const std::string& value) {
     if (sameWord(group, "Active")) {
       applyActive(key, value, defs);
     } else if (sameWord(group, "Input")) {
@@ -109,8 +102,7 @@ bool readIoDefinitions(const std::string& path, IoDefinitions& defs) {
     } else if (sameWord(group, "Output")) {
       applyOutput(key, value, defs);
     }
-  }
-  return file.opened();
+  });
 }
 
 InputButton selectedInputButton(const IoDefinitions& defs) {

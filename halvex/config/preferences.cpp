@@ -52,18 +52,11 @@ void applyLine(const FieldFile& file, const std::string& group, const std::strin
 }  // namespace
 
 bool readPreferences(const std::string& path, TrackingSettings& settings) {
-  // One field more than a line may hold, so that a line with a fourth word is seen and ignored.
-  FieldFile file(path, 4);
-  for (int i = 0; i < file.lineCount(); ++i) {
-    file.selectLine(i);
-    if (file.fieldCount() != 3) continue;
-    std::string group, key, value;
-    file.fieldText(0, group);
-    file.fieldText(1, key);
-    file.fieldText(2, value);
-    applyLine(file, group, key, value, settings);
-  }
+  const bool opened = forEachThreeWordLine(
+      path,
+      [&settings](const FieldFile& file, const std::string& group, const std::string& key,
+                  const std::string& value) { applyLine(file, group, key, value, settings); });
   // The close-vehicle choice offers "NONE" and 1 to 9; a count outside would select nothing.
   settings.closeCount = std::clamp(settings.closeCount, 0, TrackingSettings::kMaxCloseCount);
-  return file.opened();
+  return opened;
 }

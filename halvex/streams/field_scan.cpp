@@ -248,14 +248,41 @@ const char* scanInt(const char* text, int& value, int width) {
   return end;
 }
 
-// Sample: "3242.5000,N" -> 3242.5
-const char* scanDouble(const char* text, double& value) {
+namespace {
+
+/// What reading a decimal number needs to know of each floating type: the largest mantissa and
+/// power of ten that it holds exactly, the powers of ten, and the C library's converter.
+template <class Real>
+struct RealTraits;
+
+template <>
+struct RealTraits<double> {
+  static constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
+  static constexpr int kExactExponent = 22;
+  static double pow10(int e) { return kPow10[e]; }
+  static double convert(const char* text, char** end) { return std::strtod(text, end); }
+};
+
+template <>
+struct RealTraits<float> {
+  static constexpr uint64_t kExactMantissa = uint64_t{1} << 24;
+  static constexpr int kExactExponent = 10;
+  static float pow10(int e) { return kPow10f[e]; }
+  static float convert(const char* text, char** end) { return std::strtof(text, end); }
+};
+
+/// Reads a number as "%lf" or "%f" would: exact decimal cases with one correctly rounded IEEE
+/// operation, everything else through the C library.
+template <class Real>
+const char* scanReal(const char* text, Real& value) {
+  using Traits = RealTraits<Real>;
   {
     DecimalParts d;
     const char* end = quickDecimal(text, d);
-    if (end != nullptr && d.mantissa <= (uint64_t{1} << 53) && d.exponent >= -22) {
-      const double m = static_cast<double>(d.mantissa);
-      const double v = d.exponent == 0 ? m : m / kPow10[-d.exponent];
+    if (end != nullptr && d.mantissa <= Traits::kExactMantissa &&
+        d.exponent >= -Traits::kExactExponent) {
+      const Real m = static_cast<Real>(d.mantissa);
+      const Real v = d.exponent == 0 ? m : m / Traits::pow10(-d.exponent);
       value = d.negative ? -v : v;
       return end;
     }
@@ -267,13 +294,15 @@ const char* scanDouble(const char* text, double& value) {
   if (kind == FloatKind::kDecimal) {
     const DecimalParts d = splitDecimal(start, end);
     if (d.mantissa == 0 && d.exact) {
-      value = d.negative ? -0.0 : 0.0;
+      value = d.negative ? -Real(0) : Real(0);
       return end;
     }
     // Both operands exact, so one IEEE operation rounds correctly.
-    if (d.exact && d.mantissa <= (uint64_t{1} << 53) && d.exponent >= -22 && d.exponent <= 22) {
-      const double m = static_cast<double>(d.mantissa);
-      const double v = d.exponent >= 0 ? m * kPow10[d.exponent] : m / kPow10[-d.exponent];
+    if (d.exact && d.mantissa <= Traits::kExactMantissa && d.exponent >= -Traits::kExactExponent &&
+        d.exponent <= Traits::kExactExponent) {
+      const Real m = static_cast<Real>(d.mantissa);
+      const Real v =
+          d.exponent >= 0 ? m * Traits::pow10(d.exponent) : m / Traits::pow10(-d.exponent);
       value = d.negative ? -v : v;
       return end;
     }
@@ -281,57 +310,27 @@ const char* scanDouble(const char* text, double& value) {
   if (kind == FloatKind::kInfNan) {
     char buffer[16];
     copySpecial(start, end, buffer);
-    value = std::strtod(buffer, nullptr);
+    value = Traits::convert(buffer, nullptr);
     return end;
   }
-  // strtod never reads further than the collected text here, so it sees the same number.
+  // The converter never reads further than the collected text here, so it sees the same number.
   char* used = nullptr;
-  const double v = std::strtod(start, &used);
+  const Real v = Traits::convert(start, &used);
   if (used == start) return nullptr;
   value = v;
   return end;
 }
 
+}  // namespace
+
+// Sample: "3242.5000,N" -> 3242.5
+const char* scanDouble(const char* text, double& value) {
+  return scanReal(text, value);
+}
+
 // Sample: ",1.25,3" at "1.25" -> 1.25f
 const char* scanFloat(const char* text, float& value) {
-  {
-    DecimalParts d;
-    const char* end = quickDecimal(text, d);
-    if (end != nullptr && d.mantissa <= (uint64_t{1} << 24) && d.exponent >= -10) {
-      const float m = static_cast<float>(d.mantissa);
-      const float v = d.exponent == 0 ? m : m / kPow10f[-d.exponent];
-      value = d.negative ? -v : v;
-      return end;
-    }
-  }
-  const char* start = nullptr;
-  FloatKind kind = FloatKind::kDecimal;
-  const char* end = collectFloat(text, start, kind);
-  if (end == nullptr) return nullptr;
-  if (kind == FloatKind::kDecimal) {
-    const DecimalParts d = splitDecimal(start, end);
-    if (d.mantissa == 0 && d.exact) {
-      value = d.negative ? -0.0f : 0.0f;
-      return end;
-    }
-    if (d.exact && d.mantissa <= (uint64_t{1} << 24) && d.exponent >= -10 && d.exponent <= 10) {
-      const float m = static_cast<float>(d.mantissa);
-      const float v = d.exponent >= 0 ? m * kPow10f[d.exponent] : m / kPow10f[-d.exponent];
-      value = d.negative ? -v : v;
-      return end;
-    }
-  }
-  if (kind == FloatKind::kInfNan) {
-    char buffer[16];
-    copySpecial(start, end, buffer);
-    value = std::strtof(buffer, nullptr);
-    return end;
-  }
-  char* used = nullptr;
-  const float v = std::strtof(start, &used);
-  if (used == start) return nullptr;
-  value = v;
-  return end;
+  return scanReal(text, value);
 }
 
 // Sample: "N,11709.6000" with set "nNsS" -> 'N'
