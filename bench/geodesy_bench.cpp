@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/best_time.h"
 #include "common/geodesy/ellipsoid.h"
 #include "common/geodesy/mgrs.h"
 
@@ -19,23 +20,6 @@ namespace {
 
 constexpr int kPoints = 20000;
 constexpr int kRounds = 15;  ///< the best round counts, which filters out other load
-
-volatile double gSink;  // keeps the optimiser from dropping the work
-
-/// Best time of kRounds runs of fn over all points (nanoseconds per conversion).
-template <class Fn>
-double bestNs(Fn fn) {
-  double best = 1e300;
-  for (int r = 0; r < kRounds; ++r) {
-    const auto t0 = std::chrono::steady_clock::now();
-    double acc = 0;
-    for (int i = 0; i < kPoints; ++i) acc += fn(i);
-    const auto t1 = std::chrono::steady_clock::now();
-    gSink = acc;
-    best = std::min(best, std::chrono::duration<double, std::nano>(t1 - t0).count() / kPoints);
-  }
-  return best;
-}
 
 }  // namespace
 
@@ -56,12 +40,12 @@ int main(int argc, char** argv) {
     texts[i] = m;
   }
 
-  const double oursFwd = bestNs([&](int i) {
+  const double oursFwd = bench::bestNsPerItem(kRounds, kPoints, [&](int i) {
     char m[geodesy::kMgrsBufferSize];
     geodesy::geodeticToMgrs(lat[i] * geodesy::kDegToRad, lon[i] * geodesy::kDegToRad, 5, m);
     return static_cast<double>(m[4]);
   });
-  const double refFwd = bestNs([&](int i) {
+  const double refFwd = bench::bestNsPerItem(kRounds, kPoints, [&](int i) {
     int zone;
     bool northp;
     double x, y;
@@ -70,12 +54,12 @@ int main(int argc, char** argv) {
     GeographicLib::MGRS::Forward(zone, northp, x, y, lat[i], 5, m);
     return static_cast<double>(m[4]);
   });
-  const double oursRev = bestNs([&](int i) {
+  const double oursRev = bench::bestNsPerItem(kRounds, kPoints, [&](int i) {
     double la = 0, lo = 0;
     geodesy::mgrsToGeodetic(texts[i].c_str(), la, lo);
     return la + lo;
   });
-  const double refRev = bestNs([&](int i) {
+  const double refRev = bench::bestNsPerItem(kRounds, kPoints, [&](int i) {
     int zone, prec;
     bool northp;
     double x, y, la, lo;

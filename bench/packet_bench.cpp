@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/best_time.h"
 #include "halvex/streams/dgc_reader.h"
 #include "halvex/streams/node_updates.h"
 #include "halvex/streams/position_packet.h"
@@ -24,23 +25,6 @@ namespace {
 constexpr int kItems = 1000;
 constexpr int kRounds = 25;  ///< the best round counts, which filters out other load
 constexpr double kPacketGoalNs = 300;
-
-volatile double gSink;  // keeps the optimiser from dropping the work
-
-/// Best time of kRounds runs of fn over all items (nanoseconds per item).
-template <class Fn>
-double bestNs(Fn fn) {
-  double best = 1e300;
-  for (int r = 0; r < kRounds; ++r) {
-    const auto t0 = std::chrono::steady_clock::now();
-    double acc = 0;
-    for (int i = 0; i < kItems; ++i) acc += fn(i);
-    const auto t1 = std::chrono::steady_clock::now();
-    gSink = acc;
-    best = std::min(best, std::chrono::duration<double, std::nano>(t1 - t0).count() / kItems);
-  }
-  return best;
-}
 
 /// Packets as a fleet sends them: ids 0..999, positions around one area, times spread over
 /// two hours of one day with centiseconds.
@@ -86,7 +70,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  const double packetNs = bestNs([&](int i) {
+  const double packetNs = bench::bestNsPerItem(kRounds, kItems, [&](int i) {
     const std::string& p = packets[static_cast<size_t>(i)];
     std::memcpy(scratch, p.c_str(), p.size() + 1);
     parsePositionPacket(scratch, fix);
@@ -103,7 +87,7 @@ int main(int argc, char** argv) {
   NodeTable table(250, 20);
   table.readNodeFile(nodePath);
   std::remove(nodePath);
-  const double applyNs = bestNs([&](int i) {
+  const double applyNs = bench::bestNsPerItem(kRounds, kItems, [&](int i) {
     const std::string& p = packets[static_cast<size_t>(i)];
     std::memcpy(scratch, p.c_str(), p.size() + 1);
     return applyPositionPacket(table, scratch) ? 1.0 : 0.0;
@@ -117,7 +101,7 @@ int main(int argc, char** argv) {
     ages[static_cast<size_t>(i)] = age(rng);
   }
   std::vector<std::string> records(kItems);
-  const double formatNs = bestNs([&](int i) {
+  const double formatNs = bench::bestNsPerItem(kRounds, kItems, [&](int i) {
     const size_t k = static_cast<size_t>(i);
     const int n = formatStateRecord(scratch, sizeof scratch, i, lats[k], lons[k], 1783166400 + i,
                                     i % 1000, i % 3, ages[k], "node comment", "moving", "Truck");
@@ -125,7 +109,7 @@ int main(int argc, char** argv) {
     return static_cast<double>(n);
   });
   StateRecord record;
-  const double parseNs = bestNs([&](int i) {
+  const double parseNs = bench::bestNsPerItem(kRounds, kItems, [&](int i) {
     const std::string& r = records[static_cast<size_t>(i)];
     std::memcpy(scratch, r.c_str(), r.size() + 1);
     parseStateRecord(scratch, record);
@@ -152,7 +136,7 @@ int main(int argc, char** argv) {
     fileUs = std::min(fileUs, std::chrono::duration<double, std::micro>(t1 - t0).count());
   }
   std::remove(path);
-  gSink = static_cast<double>(handler.lines);
+  bench::sink = static_cast<double>(handler.lines);
 
   std::printf(
       "position packet cut+parse %.1f ns, cut+parse+apply %.1f ns (goal <= %.0f ns); "

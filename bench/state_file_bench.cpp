@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/best_time.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
 
@@ -20,19 +21,6 @@ namespace {
 constexpr int kNodes = 1000;
 constexpr int kRounds = 30;      ///< the best round counts, which filters out other load
 constexpr double kGoalMs = 1.0;  ///< most a write or a read may take
-
-/// Best time of kRounds runs of fn, in milliseconds.
-template <class Fn>
-double bestMs(Fn fn) {
-  double best = 1e300;
-  for (int r = 0; r < kRounds; ++r) {
-    const auto t0 = std::chrono::steady_clock::now();
-    fn();
-    const auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-  }
-  return best;
-}
 
 /// The plain floor: writes `data` to a temporary file and renames it over `path`.
 void plainReplace(const std::string& path, const std::string& data) {
@@ -85,12 +73,13 @@ int main(int argc, char** argv) {
   NodeTable reader(250, 20);
   reader.readNodeFile(nodes.c_str());
 
-  const double writeMs = bestMs([&] { writeStateFile(table, state.c_str(), false); });
-  const double plainWriteMs = bestMs([&] { plainReplace(state, bytes); });
+  const double writeMs =
+      bench::bestMs(kRounds, [&] { writeStateFile(table, state.c_str(), false); });
+  const double plainWriteMs = bench::bestMs(kRounds, [&] { plainReplace(state, bytes); });
   writeStateFile(table, state.c_str(), false);
-  const double readMs = bestMs([&] { reader.readStateFile(state.c_str()); });
+  const double readMs = bench::bestMs(kRounds, [&] { reader.readStateFile(state.c_str()); });
   volatile size_t sink = 0;
-  const double plainReadMs = bestMs([&] { sink = sink + plainRead(state); });
+  const double plainReadMs = bench::bestMs(kRounds, [&] { sink = sink + plainRead(state); });
   std::filesystem::remove_all(dir);
 
   std::printf(
