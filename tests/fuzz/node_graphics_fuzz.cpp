@@ -1,8 +1,5 @@
 // Feeds arbitrary text to the node graphics and map graphics readers and checks that every list
 // entry is one of the definitions read, of the right kind.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,16 +7,9 @@
 
 #include "halvex/config/map_graphics.h"
 #include "halvex/config/node_graphics.h"
+#include "tests/fuzz/memory_file.h"
 
 namespace {
-
-// The readers take a path; an in-memory file reached through /proc keeps the disk out of it.
-std::string fileWith(const uint8_t* data, size_t size) {
-  static const int fd = memfd_create("node_graphics_fuzz", 0);
-  if (fd < 0 || ftruncate(fd, 0) != 0) std::abort();
-  if (size > 0 && pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
-  return "/proc/self/fd/" + std::to_string(fd);
-}
 
 bool isDefinition(const NodeGraphics& graphics, const NodeIconDef* def) {
   const auto& all = graphics.definitions();
@@ -29,7 +19,7 @@ bool isDefinition(const NodeGraphics& graphics, const NodeIconDef* def) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = fileWith(data, size);
+  const std::string path = memoryFile(data, size);
   NodeGraphics graphics;
   if (!graphics.read(path)) std::abort();
   if (graphics.roleCount() < NodeGraphics::kFixedRolePlaces) std::abort();

@@ -1,17 +1,16 @@
 // Applies arbitrary bytes to a node table as a position packet and as a state record line; the
 // records must stay coherent whatever the input.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "halvex/streams/node_updates.h"
 #include "halvex/tracking/node_table.h"
+#include "tests/fuzz/memory_file.h"
 
 namespace {
 
@@ -19,12 +18,9 @@ namespace {
 NodeTable& table() {
   static NodeTable* nodes = [] {
     auto* t = new NodeTable(250, 20);
-    const int fd = memfd_create("nodes", 0);
-    for (int id = 0; id <= NodeTable::kMaxId; ++id) dprintf(fd, "%d node %d\n", id, id);
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-    t->readNodeFile(path);
-    close(fd);
+    std::string list;
+    for (int id = 0; id <= NodeTable::kMaxId; ++id) list += std::to_string(id) + " node\n";
+    t->readNodeFile(memoryFile(list.data(), list.size()).c_str());
     return t;
   }();
   return *nodes;
