@@ -13,6 +13,11 @@ namespace {
 /// Bytes read from a file at a time.
 constexpr int kReadSize = 64 * 1024;
 
+/// Length of a partly matched token past which it cannot end short of the token buffer size:
+/// no rule reads more than four characters beyond its longest match. Reading stops there, since
+/// growing a token without end costs time in the square of its length.
+constexpr std::size_t kRunawayToken = 2 * CastScanner::kTokenBufferSize;
+
 }  // namespace
 
 CastScanner::CastScanner(std::FILE* out, std::FILE* err) : out_(out), err_(err) {
@@ -242,10 +247,21 @@ int CastScanner::endOfInput() {
     readError_ = false;
     return kScanFailedToken;
   }
+  if (runaway_) {
+    // Not reached: the token cut short is too long and fails first. Kept so that a file whose
+    // reading stopped early can never pass for a complete one.
+    reportError("Token buffer overflow");
+    return kScanFailedToken;
+  }
   return popFile() ? kIgnored : 0;
 }
 
-std::size_t CastScanner::readInput(std::FILE* stream, char* buffer, std::size_t size) {
+std::size_t CastScanner::readInput(std::FILE* stream, char* buffer, std::size_t size,
+                                   std::size_t pending) {
+  if (pending >= kRunawayToken) {
+    runaway_ = true;
+    return 0;
+  }
   const std::size_t got = std::fread(buffer, 1, size, stream);
   if (got == 0 && std::ferror(stream)) readError_ = true;
   return got;

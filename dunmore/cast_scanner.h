@@ -90,7 +90,9 @@ class CastScanner {
   /// kIgnored when the file below has been resumed and scanning goes on.
   int endOfInput();
   /// Reads up to `size` bytes of the current file; a read error ends the file and is remembered.
-  std::size_t readInput(std::FILE* stream, char* buffer, std::size_t size);
+  /// `pending` is the length of the token being matched so far: once that is sure to overflow
+  /// the token buffer nothing more is read, which ends the token there.
+  std::size_t readInput(std::FILE* stream, char* buffer, std::size_t size, std::size_t pending);
 
  private:
   /// Where the phase stands within a report: before its action words, in its action words and
@@ -117,6 +119,7 @@ class CastScanner {
   int onCount_ = 0;
   int atCount_ = 0;
   bool readError_ = false;
+  bool runaway_ = false;               ///< reading stopped inside a token too long for the buffer
   std::array<std::string, 4> values_;  ///< recent token texts, used in turn
   unsigned nextValue_ = 0;
   std::string_view value_;

@@ -24,7 +24,8 @@ void writeHeader(std::FILE* file, const char* const (&columns)[17]) {
 void writeRow(std::FILE* file, long index, const Report& r) {
   const UtcTime t = utcTime(r.time);
   std::fprintf(file, "%ld,%ld,%ld,%s,%ld,%ld,%ld,%lf,%lf,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld", index,
-               1L, 1L, r.gridSquare.c_str(), r.easting, r.northing, r.zval, r.latitude, r.longitude,
+               1L, 1L, r.gridSquare.c_str(), static_cast<long>(r.easting),
+               static_cast<long>(r.northing), static_cast<long>(r.zval), r.latitude, r.longitude,
                static_cast<long>(r.time), t.year, t.month, t.day, t.hour, t.minute, t.second,
                static_cast<long>(r.milliseconds));
   for (const std::string& text : r.texts) {

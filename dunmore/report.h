@@ -28,9 +28,9 @@ struct Report {
   std::array<std::string, kReportTextCount> texts;
   /// The 100 km square letters of the grid reference; empty when there is none.
   std::string gridSquare;
-  long easting = 0;                ///< metres within the square, as written
-  long northing = 0;               ///< metres within the square, as written
-  long zval = 0;                   ///< always 0
+  std::int32_t easting = 0;        ///< metres within the square, as written
+  std::int32_t northing = 0;       ///< metres within the square, as written
+  std::int32_t zval = 0;           ///< always 0
   double latitude = 0;             ///< degrees, 0 without a usable grid reference
   double longitude = 0;            ///< degrees, 0 without a usable grid reference
   std::int64_t time = 0;           ///< seconds since 1970-01-01 UTC

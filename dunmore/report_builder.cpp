@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -30,11 +32,12 @@ bool readWord(const char*& p, std::string& word) {
   return p != begin;
 }
 
-/// Reads one decimal number at p, clamped to the range of long.
-bool readNumber(const char*& p, long& value) {
+/// Reads one decimal number at p, clamped to the 32 bits of the report's fields.
+bool readNumber(const char*& p, std::int32_t& value) {
   char* end = nullptr;
-  value = std::strtol(p, &end, 10);
+  const long long number = std::strtoll(p, &end, 10);
   if (end == p) return false;
+  value = static_cast<std::int32_t>(std::clamp<long long>(number, INT32_MIN, INT32_MAX));
   p = end;
   return true;
 }
@@ -54,7 +57,7 @@ bool readGridReference(const std::string& text, GridReference& grid) {
 
 std::string gridReferenceMgrs(const GridReference& grid) {
   char text[256];
-  std::snprintf(text, sizeof text, "%s%s%05ld%05ld", kGridZone, grid.square.c_str(), grid.easting,
+  std::snprintf(text, sizeof text, "%s%s%05d%05d", kGridZone, grid.square.c_str(), grid.easting,
                 grid.northing);
   return text;
 }

@@ -2,6 +2,7 @@
 // entity, route and location, grid references to geodetic positions; and lists each report.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -16,12 +17,13 @@ inline constexpr const char kGridZone[] = "38S";
 /// A grid reference as written: "GR <square letters> <easting> <northing>".
 struct GridReference {
   std::string square;
-  long easting = 0;
-  long northing = 0;
+  std::int32_t easting = 0;
+  std::int32_t northing = 0;
 };
 
-/// Reads the four fields of a grid reference as "%63s %63s %ld %ld" would (the first field is
-/// not checked; numbers out of range are clamped). False unless all four are there.
+/// Reads the four fields of a grid reference as "%63s %63s %ld %ld" would with a 32-bit long
+/// (the first field is not checked; numbers out of range are clamped). False unless all four
+/// are there.
 bool readGridReference(const std::string& text, GridReference& grid);
 
 /// The MGRS text of a grid reference in kGridZone, easting and northing as five digits each.

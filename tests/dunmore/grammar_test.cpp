@@ -2,7 +2,7 @@
 // and how files that do not parse end.
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdint>
 #include <string>
 
 #include "cast_test_support.h"
@@ -110,8 +110,15 @@ TEST(CastGrammar, ReadsGridReferenceFields) {
   ASSERT_TRUE(dunmore::readGridReference("GR MB 1234 56789 extra", g));
   EXPECT_EQ(dunmore::gridReferenceMgrs(g), "38SMB0123456789");
   EXPECT_FALSE(dunmore::readGridReference("GR MB 1234", g));
-  ASSERT_TRUE(dunmore::readGridReference("GR MB 99999999999999999999999 1", g));
-  EXPECT_EQ(g.easting, LONG_MAX);
+  // Easting and northing are 32-bit fields: numbers beyond them are clamped, as a 32-bit "%ld"
+  // read clamps them.
+  ASSERT_TRUE(dunmore::readGridReference("GR MB 99999999999 -99999999999", g));
+  EXPECT_EQ(g.easting, INT32_MAX);
+  EXPECT_EQ(g.northing, INT32_MIN);
+  const Report r = only("071230Dec hit at GR MB 4294967297 2147483648.");
+  EXPECT_EQ(r.easting, INT32_MAX);
+  EXPECT_EQ(r.northing, INT32_MAX);
+  EXPECT_NE(r.gridError, 0);
 }
 
 TEST(CastGrammar, ZoneAndDateFields) {

@@ -2,6 +2,7 @@
 // the token limit, and the file stack.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "cast_test_support.h"
@@ -103,6 +104,43 @@ TEST(CastScanner, TokensOfTheBufferSizeFailTheFile) {
   EXPECT_EQ(tokens("071230Dec hit.\n\n" + std::string(600, ' ') + "x", blanks),
             "DTG(071230Dec) ACTION(hit) STOP(.) FAILED");
   EXPECT_EQ(blanks.err.text(), "t.cast: 2: Token buffer overflow\n");
+}
+
+namespace {
+
+/// A stream of `size` bytes: a date-time group, a blank and then `fill` to the end; counts the
+/// bytes read from it.
+struct EndlessToken {
+  std::size_t size;
+  char fill;
+  std::size_t read = 0;
+
+  static ssize_t readSome(void* cookie, char* buffer, std::size_t length) {
+    auto* self = static_cast<EndlessToken*>(cookie);
+    static const char kHead[] = "071230Dec ";
+    std::size_t n = 0;
+    for (; n < length && self->read < self->size; ++n, ++self->read)
+      buffer[n] = self->read < sizeof kHead - 1 ? kHead[self->read] : self->fill;
+    return static_cast<ssize_t>(n);
+  }
+
+  std::FILE* open() { return fopencookie(this, "rb", {readSome, nullptr, nullptr, nullptr}); }
+};
+
+}  // namespace
+
+TEST(CastScanner, RunawayTokenFailsWithoutReadingTheRest) {
+  // A word or blank run far past the buffer fails as soon as it is known to be too long: the
+  // rest of it is neither read nor held.
+  for (const char fill : {'a', ' '}) {
+    EndlessToken input{std::size_t{8} << 20, fill};
+    Captured c;
+    dunmore::ReportSet set;
+    EXPECT_EQ(dunmore::parseCastStream(input.open(), "big.cast", set, c.output()),
+              dunmore::ParseResult::kFailed);
+    EXPECT_EQ(c.err.text(), "Token buffer overflow\n");
+    EXPECT_LT(input.read, std::size_t{1} << 20) << "fill '" << fill << "'";
+  }
 }
 
 TEST(CastScanner, LineCounterCountsLineFeedsBeforeTheToken) {
