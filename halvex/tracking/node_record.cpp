@@ -158,3 +158,14 @@ void NodeRecord::setIdleThresholds(int mediumMs, int badMs) {
   mediumIdleMs = mediumMs;
   badIdleMs = badMs;
 }
+
+void NodeRecord::setIcon(const NodeIconDef* definition) {
+  Hold hold(*this);
+  icon = definition;
+}
+
+void NodeRecord::link(NodeRecord* previous, NodeRecord* following) {
+  Hold hold(*this);
+  prev = previous;
+  next = following;
+}

@@ -68,6 +68,12 @@ class NodeRecord {
   /// Sets both idle thresholds, in milliseconds.
   void setIdleThresholds(int mediumIdleMs, int badIdleMs);
 
+  /// Sets the node's own graphics definition (null for none).
+  void setIcon(const NodeIconDef* definition);
+
+  /// Sets the neighbours in the table's position order.
+  void link(NodeRecord* previous, NodeRecord* following);
+
   /// Takes the record's lock, waiting without time-out. For readers that need a consistent view.
   void lock() { lock_.wait(); }
   /// Releases the record's lock.

@@ -32,16 +32,17 @@ double squaredDistance(const NodeRecord& a, const NodeRecord& b) {
 }
 
 /// Reads one line of at most size - 1 characters into `line`; the rest of a longer line is
-/// dropped. Returns false at the end of the file.
+/// dropped. Counts what it reads rather than measuring the text, so a NUL byte inside a line ends
+/// that line's text without costing the next line. Returns false at the end of the file.
 bool readCutLine(FILE* file, char* line, int size) {
-  if (std::fgets(line, size, file) == nullptr) return false;
-  const size_t length = std::strlen(line);
-  if (length > 0 && line[length - 1] != '\n') {
-    int c;
-    while ((c = std::fgetc(file)) != EOF && c != '\n') {
-    }
+  int length = 0;
+  int c = EOF;
+  while ((c = std::getc(file)) != EOF) {
+    if (length < size - 1) line[length++] = static_cast<char>(c);
+    if (c == '\n') break;
   }
-  return true;
+  line[length] = '\0';
+  return length > 0 || c != EOF;
 }
 
 }  // namespace
@@ -64,9 +65,9 @@ bool NodeTable::readNodeFile(const char* path) {
   char line[kLineBytes];
   while (readCutLine(file, line, sizeof line)) readNodeLine(line);
   std::fclose(file);
-  for (size_t i = 1; i < byPosition_.size(); ++i) {
-    byPosition_[i - 1]->next = byPosition_[i].get();
-    byPosition_[i]->prev = byPosition_[i - 1].get();
+  for (size_t i = 0; i < byPosition_.size(); ++i) {
+    byPosition_[i]->link(i > 0 ? byPosition_[i - 1].get() : nullptr,
+                         i + 1 < byPosition_.size() ? byPosition_[i + 1].get() : nullptr);
   }
   return true;
 }

@@ -51,7 +51,7 @@ void TrackerModel::readNodeGraphics(const std::string& path) {
   paths_.setFile(MasterKey::NodeDefFile, path);
   // Nodes point into the definitions: detach them before the old ones go.
   for (NodeRecord* node = nodes_.chainHead(); node != nullptr; node = node->next) {
-    node->icon = nullptr;
+    node->setIcon(nullptr);
   }
   nodeGraphics_.read(path);
 }
@@ -77,7 +77,7 @@ void TrackerModel::readPreferences(const std::string& path) {
 
 void TrackerModel::attachNodeGraphics() {
   for (NodeRecord* node = nodes_.chainHead(); node != nullptr; node = node->next) {
-    node->icon = nodeGraphics_.individualFor(node->id);
+    node->setIcon(nodeGraphics_.individualFor(node->id));
   }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "halvex/streams/node_updates.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
+#include "halvex/tracking/tracker_model.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
@@ -57,6 +59,26 @@ TEST(NodeConcurrency, UpdatersAndWriterShareRecordsThroughTheirLocks) {
   ASSERT_TRUE(copy.readNodeFile(dir.path("nodes.txt").c_str()));
   ASSERT_TRUE(copy.readStateFile(dir.path("state.txt").c_str()));
   EXPECT_STREQ(copy.nodeById(49)->name, "Name 49");
+}
+
+TEST(NodeConcurrency, AttachingGraphicsWaitsForTheRecordLock) {
+  ScratchDir dir;
+  TrackerModel model;
+  model.readNodeList(dir.write("nodes.txt", "1 a\n7 b\n"));
+  model.readNodeGraphics(dir.write("icons.txt", "I07 seven.jpg\n"));
+  NodeRecord& node = *model.nodes().nodeById(7);
+  node.lock();  // as a receive-side update would hold it
+  std::atomic<bool> done{false};
+  std::thread attach([&] {
+    model.attachNodeGraphics();
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(done);
+  node.unlock();
+  attach.join();
+  ASSERT_NE(node.icon, nullptr);
+  EXPECT_EQ(node.icon->imagePath, "seven.jpg");
 }
 
 }  // namespace

@@ -67,6 +67,16 @@ TEST_F(NodeTableTest, LongLineIsCutNotSplitIntoAnotherNode) {
   EXPECT_STREQ(table_.nodeById(4)->name, "four");
 }
 
+TEST_F(NodeTableTest, NulByteEndsItsLineOnly) {
+  // The name ends at the NUL; the following line is still a node of its own.
+  const std::string text("3 ab\0cd\n4 four\n5", 17);
+  ASSERT_TRUE(table_.readNodeFile(writeFile(text).c_str()));
+  ASSERT_EQ(table_.count(), 3);
+  EXPECT_STREQ(table_.nodeById(3)->name, "ab");
+  EXPECT_STREQ(table_.nodeById(4)->name, "four");
+  EXPECT_NE(table_.nodeById(5), nullptr);
+}
+
 TEST_F(NodeTableTest, MissingFileEmptiesTheTable) {
   ASSERT_TRUE(table_.readNodeFile(writeFile("1 a\n2 b\n").c_str()));
   EXPECT_FALSE(table_.readNodeFile("/nonexistent/nodes.txt"));
