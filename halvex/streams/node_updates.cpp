@@ -9,12 +9,8 @@ bool applyPositionPacket(const NodeTable& table, char* packet) {
   if (!parsePositionPacket(packet, fix)) return false;
   NodeRecord* node = table.nodeById(fix.id);
   if (node == nullptr) return false;
-  if (!node->applyPacket(fix.gll.latitude, fix.gll.longitude, fix.zda.calendar, fix.zda.time,
-                         fix.zda.dateText)) {
-    return false;
-  }
-  node->setComments(fix.comment1, fix.comment2);
-  return true;
+  return node->applyPacket(fix.gll.latitude, fix.gll.longitude, fix.zda.calendar, fix.zda.time,
+                           fix.zda.dateText, fix.comment1, fix.comment2);
 }
 
 bool applyStateRecordLine(const NodeTable& table, char* line) {

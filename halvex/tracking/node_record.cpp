@@ -54,7 +54,8 @@ NodeRecord::NodeRecord(int nodeId, const char* nodeName, int nodePosition, int m
 }
 
 bool NodeRecord::applyPacket(double lat, double lon, const std::tm& calendar,
-                             const TimeStamp& stamp, const char* dateText) {
+                             const TimeStamp& stamp, const char* dateText, const char* c1,
+                             const char* c2) {
   Hold hold(*this);
   if (earlier(stamp, lastPacketTime)) return false;
   if (stamp.seconds < lastPacketTime.seconds + kFutureLimitSeconds ||
@@ -71,6 +72,8 @@ bool NodeRecord::applyPacket(double lat, double lon, const std::tm& calendar,
   packetCalendar = calendar;
   copyTextField(gpsDateText, dateText, kTextBytes);
   hasData = 1;
+  if (storeComment(comment1, c1)) changed[kComment1Changed] = 1;
+  if (storeComment(comment2, c2)) changed[kComment2Changed] = 1;
   return true;
 }
 

@@ -39,10 +39,12 @@ class NodeRecord {
   NodeRecord& operator=(const NodeRecord&) = delete;
   virtual ~NodeRecord() = default;
 
-  /// Applies a position fix from a multicast packet. Returns false, changing nothing, when the
-  /// packet is older than the last accepted one.
+  /// Applies a position fix from a multicast packet and then, as setComments does, the packet's
+  /// comments (null for none), all under one hold of the lock. Returns false, changing nothing,
+  /// when the packet is older than the last accepted one.
   bool applyPacket(double latitude, double longitude, const std::tm& calendar,
-                   const TimeStamp& packetTime, const char* dateText);
+                   const TimeStamp& packetTime, const char* dateText,
+                   const char* comment1 = nullptr, const char* comment2 = nullptr);
 
   /// Applies a state record read from a state file or a state server.
   void applyStateRecord(double latitude, double longitude, long status, const char* comment1,
