@@ -11,21 +11,7 @@
 
 #include "halvex/streams/nmea.h"
 #include "halvex/streams/state_record.h"
-
-namespace {
-
-template <class T>
-T take(const uint8_t*& data, size_t& size) {
-  T v{};
-  if (size >= sizeof v) {
-    std::memcpy(&v, data, sizeof v);
-    data += sizeof v;
-    size -= sizeof v;
-  }
-  return v;
-}
-
-}  // namespace
+#include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint16_t bufferSize = take<uint16_t>(data, size) % 600;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "halvex/streams/state_record.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
 
@@ -53,17 +54,6 @@ bool referenceParse(const char* line, Reference& r) {
 
 bool sameBits(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-template <class T>
-T take(const uint8_t*& data, size_t& size) {
-  T v{};
-  if (size >= sizeof v) {
-    std::memcpy(&v, data, sizeof v);
-    data += sizeof v;
-    size -= sizeof v;
-  }
-  return v;
 }
 
 }  // namespace
