@@ -16,9 +16,15 @@ class KF_SubSocket {
   /// Receives at most `length` bytes once: the count, 0 at orderly close or when a poll finds
   /// nothing, -1 on error.
   virtual int receive(char* buffer, int length, int waitMode) = 0;
-  /// Receives until `length` bytes have arrived; -1 when a receive fails.
+  /// Receives until `length` bytes have arrived; -1 when a receive fails. Returns fewer bytes
+  /// when the peer closes the connection first.
   virtual int receiveAll(char* buffer, int length, int waitMode);
 
  protected:
   ~KF_SubSocket() = default;
+
+ private:
+  /// After a receive of 0: waits briefly for data and tells whether the peer has closed (so
+  /// receiveAll stops instead of polling a finished connection for ever).
+  virtual bool endOfStream() { return false; }
 };
