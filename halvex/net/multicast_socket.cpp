@@ -10,6 +10,10 @@ int openMulticastReceiver(const char* group, long port) {
   if (fd < 0) return -1;
   const int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  // Only the group joined here: two ports on one port number with different groups must not
+  // receive each other's packets.
+  const int off = 0;
+  ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off);
 
   sockaddr_in local{};
   local.sin_family = AF_INET;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/dlink_list.h"
+#include "halvex/streams/input_port.h"
 
 namespace {
 
@@ -48,9 +49,14 @@ bool readCutLine(FILE* file, char* line, int size) {
 }  // namespace
 
 NodeTable::NodeTable(int bufferBytes, int buffersPerPort)
-    : bufferBytes_(bufferBytes), buffersPerPort_(buffersPerPort) {}
+    : bufferBytes_(boundedBufferBytes(
+          bufferBytes < kMinBufferBytes ? kDefaultBufferBytes : bufferBytes, kMinBuffersPerPort)),
+      buffersPerPort_(boundedBuffersPerPort(
+          buffersPerPort < kMinBuffersPerPort ? kDefaultBuffersPerPort : buffersPerPort,
+          bufferBytes_)) {}
 
 NodeTable::~NodeTable() {
+  unloadPorts();
   clearMarkers();
 }
 

@@ -4,3 +4,6 @@ foreach(target field_scan_fuzz nmea_fuzz packet_fuzz state_record_fuzz state_for
         ring_marker_fuzz dgc_reader_fuzz)
   halvex_fuzzer(${target} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp LIBS halvex_model)
 endforeach()
+
+# The multicast port file reader.
+halvex_fuzzer(port_file_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/port_file_fuzz.cpp LIBS halvex_model)
