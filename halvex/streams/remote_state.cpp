@@ -1,0 +1,158 @@
+#include "halvex/streams/remote_state.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "halvex/net/kf_socket.h"
+#include "halvex/streams/field_scan.h"
+#include "halvex/streams/http_line_reader.h"
+#include "halvex/streams/node_updates.h"
+
+namespace {
+
+constexpr int kReceiveWaitBlock = 1;  ///< Receive wait mode: block until bytes or the end.
+constexpr int kRefreshTagChars = 9;   ///< "<REFRESH>", the widest word the tag read takes.
+
+/// Whether line begins with the first n characters of tag (lower case), ignoring ASCII case.
+bool tagPrefix(const char* line, const char* tag, int n) {
+  for (int i = 0; i < n; ++i) {
+    char c = line[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tag[i]) return false;  // also stops at the line's end
+  }
+  return true;
+}
+
+// Sample: "<REFRESH> 30"
+/// Reads the refresh value as sscanf(line, "%9s%f", tag, &value) does, truncated to whole
+/// seconds. Values beyond int saturate; a line without a number (or with NaN) gives none.
+bool readRefresh(const char* line, int& seconds) {
+  char tag[kRefreshTagChars + 1];
+  const char* rest = fieldscan::scanWord(line, tag, kRefreshTagChars);
+  float value = 0;
+  if (rest == nullptr || fieldscan::scanFloat(rest, value) == nullptr) return false;
+  if (std::isnan(value)) return false;
+  if (value >= static_cast<float>(INT_MAX)) {
+    seconds = INT_MAX;
+  } else if (value <= static_cast<float>(INT_MIN)) {
+    seconds = INT_MIN;
+  } else {
+    seconds = static_cast<int>(value);
+  }
+  return true;
+}
+
+/// Whether text holds a line break: it would end the request line early.
+bool hasLineBreak(const char* text) {
+  return std::strpbrk(text, "\r\n") != nullptr;
+}
+
+/// The dotted address openTcpClient should connect to. A host name (first character a letter)
+/// is looked up here and anything else must be a dotted IPv4 address, so that a host that does
+/// not resolve fails instead of connecting elsewhere. False when it does not resolve.
+bool resolveHost(const char* host, char (&address)[INET_ADDRSTRLEN]) {
+  in_addr found{};
+  if (std::isalpha(static_cast<unsigned char>(host[0]))) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &list) != 0 || list == nullptr) return false;
+    found = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr;
+    freeaddrinfo(list);
+  } else if (inet_pton(AF_INET, host, &found) != 1) {
+    return false;
+  }
+  return inet_ntop(AF_INET, &found, address, INET_ADDRSTRLEN) != nullptr;
+}
+
+/// Feeds the line reader from a connected socket.
+int receiveFromSocket(void* source, char* buffer, int length) {
+  return static_cast<KF_Socket*>(source)->receive(buffer, length, kReceiveWaitBlock);
+}
+
+/// Sends the whole request; false when the connection fails before it is out.
+bool sendAll(KF_Socket& socket, const char* data, int length) {
+  while (length > 0) {
+    const int n = socket.send(data, length, 0);
+    if (n <= 0) return false;
+    data += n;
+    length -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+int formatRemoteRequest(char* buffer, size_t size, const char* host, const char* path) {
+  if (buffer == nullptr || size == 0) return -1;
+  buffer[0] = '\0';
+  if (host == nullptr || path == nullptr || host[0] == '\0' || hasLineBreak(host) ||
+      hasLineBreak(path)) {
+    return -1;
+  }
+  const int n = std::snprintf(buffer, size, "GET %s HTTP/1.0\r\nHost: %s\r\n\r\n", path, host);
+  if (n < 0 || static_cast<size_t>(n) >= size) {
+    buffer[0] = '\0';
+    return -1;
+  }
+  return n;
+}
+
+int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refreshOut) {
+  enum class Part { kHeader, kRecords, kTrailer };
+  if (refreshOut != nullptr) *refreshOut = 0;
+  Part part = Part::kHeader;
+  int applied = 0;
+  while (char* line = lines.nextLine()) {
+    switch (part) {
+      case Part::kHeader:
+        if (tagPrefix(line, "<dgc>", 5)) part = Part::kRecords;
+        break;
+      case Part::kRecords:
+        if (tagPrefix(line, "</dgc>", 6)) {
+          part = Part::kTrailer;
+        } else if (!lines.lineUnterminated() || std::strchr(line, '*') != nullptr) {
+          // A record the connection cut off before its "*" may hold half a name: not applied.
+          if (applyStateRecordLine(table, line)) ++applied;
+        }
+        break;
+      case Part::kTrailer: {
+        int seconds = 0;
+        if (tagPrefix(line, "<refresh>", 5) && readRefresh(line, seconds) &&
+            refreshOut != nullptr) {
+          *refreshOut = seconds;
+        }
+        break;
+      }
+    }
+  }
+  return applied;
+}
+
+bool fetchRemoteState(const NodeTable& table, const char* host, int port, const char* path,
+                      int* refreshOut) {
+  if (refreshOut != nullptr) *refreshOut = 0;
+  char request[kRemoteRequestBytes];
+  const int length = formatRemoteRequest(request, sizeof request, host, path);
+  if (length < 0) return false;
+  char address[INET_ADDRSTRLEN];
+  if (!resolveHost(host, address)) return false;
+
+  KF_Socket socket;
+  socket.setTimeout(kRemoteStallMs);
+  if (!socket.openTcpClient(address, port, 1)) return false;
+  if (sendAll(socket, request, length)) {
+    HttpLineReader lines(receiveFromSocket, &socket);
+    readRemoteResponse(table, lines, refreshOut);
+  }
+  socket.close();
+  return true;
+}
