@@ -25,8 +25,21 @@ int thresholdMs(double seconds) {
   return static_cast<int>(ms);
 }
 
+/// A node's position, read under its lock: inputs on other threads may be updating it.
+struct GroundPoint {
+  double latitude;
+  double longitude;
+};
+
+GroundPoint positionOf(NodeRecord& node) {
+  node.lock();
+  const GroundPoint point{node.latitude, node.longitude};
+  node.unlock();
+  return point;
+}
+
 /// Squared ground distance in degrees, unscaled by latitude.
-double squaredDistance(const NodeRecord& a, const NodeRecord& b) {
+double squaredDistance(const GroundPoint& a, const GroundPoint& b) {
   const double dLat = a.latitude - b.latitude;
   const double dLon = a.longitude - b.longitude;
   return dLat * dLat + dLon * dLon;
@@ -128,14 +141,15 @@ void NodeTable::setIdleThresholds(double mediumSeconds, double badSeconds) {
 void NodeTable::buildNearest(int targetId, int chaseId) {
   std::fill(std::begin(nearest_), std::end(nearest_), nullptr);
   if (targetId < 0) return;
-  const NodeRecord* target = nodeById(targetId);
+  NodeRecord* target = nodeById(targetId);
   if (target == nullptr) return;
   const NodeRecord* chase = chaseId >= 0 ? nodeById(chaseId) : nullptr;
+  const GroundPoint targetPoint = positionOf(*target);
   double distance[kNearestCount];
   for (const auto& owned : byPosition_) {
     NodeRecord* candidate = owned.get();
     if (candidate == target || candidate == chase) continue;
-    const double d = squaredDistance(*candidate, *target);
+    const double d = squaredDistance(positionOf(*candidate), targetPoint);
     int j = 0;
     while (j < kNearestCount && nearest_[j] != nullptr && !(distance[j] > d)) ++j;
     if (j == kNearestCount) continue;  // ten nearer or equal entries: not listed

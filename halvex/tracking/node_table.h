@@ -54,7 +54,8 @@ class NodeTable {
   /// Sets the idle and lost thresholds from seconds, in every record too.
   void setIdleThresholds(double mediumSeconds, double badSeconds);
 
-  /// Rebuilds the proximity list: the ten nodes nearest the target, chase excluded.
+  /// Rebuilds the proximity list: the ten nodes nearest the target, chase excluded. Positions
+  /// are read under each node's lock, so inputs on other threads may go on meanwhile.
   void buildNearest(int targetId, int chaseId);
 
   /// Reads a local state file: state records update their nodes and a changed ring-marker set

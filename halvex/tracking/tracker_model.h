@@ -23,7 +23,7 @@ class TrackerModel {
     virtual ~Listener() = default;
     /// A node list was read: the target, chase and close-vehicle choices need refilling.
     virtual void nodeListRead() {}
-    /// A multicast port file is named.
+    /// A multicast port file was loaded into the node table.
     virtual void portFileNamed(const std::string& /*path*/) {}
     /// A preferences file was read into the tracking settings.
     virtual void preferencesRead() {}

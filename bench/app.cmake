@@ -1,0 +1,11 @@
+# The headless tracker: multicast ingest against a plain receive loop, and its idle cost.
+add_executable(ingest_bench ingest_bench.cpp)
+target_link_libraries(ingest_bench PRIVATE halvex_model)
+target_compile_definitions(ingest_bench PRIVATE
+  NETNS_RUN="${CMAKE_SOURCE_DIR}/tests/netns_run.sh"
+  HALVEX_PATH="$<TARGET_FILE:halvex>"
+  PKTSEND_PATH="$<TARGET_FILE:pktsend>")
+add_dependencies(ingest_bench halvex pktsend)
+set_target_properties(ingest_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+add_test(NAME bench_ingest COMMAND ingest_bench --check)
+set_tests_properties(bench_ingest PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOUT 300)

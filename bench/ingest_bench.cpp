@@ -1,0 +1,274 @@
+// Multicast ingest of the headless tracker beside a plain receive loop on the same group, and the
+// processor time an idle headless tracker takes. Runs itself inside a private network namespace,
+// so no packet leaves the machine.
+//
+//   ingest_bench           prints the figures
+//   ingest_bench --check   fails unless the tracker takes half the raw rate without a drop and
+//                          idles below 1% of one core
+#include <dirent.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "halvex/net/multicast_socket.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kGroup = "239.255.42.1";  ///< Group of every run.
+constexpr int kRawPort = 5610;                  ///< Port of the plain receive loop.
+constexpr int kTrackerPort = 5620;              ///< Port of the tracker.
+constexpr int kBytesPerBuffer = 200;            ///< Receive buffer size of the tracker.
+constexpr int kBuffersPerPort = 40000;          ///< Ring size: about 4.5 frames at 530,000/s.
+constexpr int kRawPackets = 1000000;            ///< Datagrams of the raw run.
+constexpr double kSendSeconds = 1.0;            ///< Length of each ingest run, s.
+constexpr double kIdleSeconds = 4.0;            ///< Length of the idle measurement, s.
+constexpr double kRateGoal = 0.5;               ///< Tracker rate without a drop / raw rate.
+constexpr double kIdleGoalPercent = 1.0;        ///< Idle processor use, % of one core.
+/// Rates tried, as fractions of the raw rate, from low to high.
+constexpr double kRateSteps[] = {0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0};
+
+using Clock = std::chrono::steady_clock;
+
+/// Starts a program with arguments; its standard output goes to `outFd` when not -1.
+pid_t spawn(const std::vector<std::string>& args, int outFd = -1) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+/// Waits for a child and returns its exit status (-1 when it did not exit normally).
+int waitChild(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+/// Sends `count` packets of eight vehicles at `rate` per second (0: as fast as possible).
+/// Returns the rate the sender reached, per second, or 0 when it failed.
+double sendPackets(const std::string& pktsend, int port, long count, double rate) {
+  int out[2];
+  if (pipe(out) != 0) return 0;
+  const pid_t pid = spawn({pktsend, "--group", kGroup, "--port", std::to_string(port), "--ids",
+                           "1-8", "--count", std::to_string(count), "--rate", std::to_string(rate)},
+                          out[1]);
+  close(out[1]);
+  // "pktsend: N packets sent in T s (R per second)"
+  FILE* from = fdopen(out[0], "r");
+  char line[256] = "";
+  double reached = 0;
+  if (from != nullptr && std::fgets(line, sizeof line, from) != nullptr) {
+    std::sscanf(line, "pktsend: %*s packets sent in %*s s (%lf per second)", &reached);
+  }
+  if (from != nullptr) std::fclose(from);
+  return waitChild(pid) == 0 ? reached : 0;
+}
+
+/// Datagrams the kernel dropped on full receive queues in this namespace so far.
+long long kernelDrops() {
+  std::ifstream snmp("/proc/net/snmp");
+  std::string header, values;
+  while (std::getline(snmp, header) && std::getline(snmp, values)) {
+    if (header.rfind("Udp:", 0) != 0) continue;
+    std::istringstream names(header), numbers(values);
+    std::string name, number;
+    long long drops = 0;
+    while (names >> name && numbers >> number) {
+      if (name == "RcvbufErrors") drops += std::atoll(number.c_str());
+    }
+    return drops;
+  }
+  return 0;
+}
+
+/// Rate a plain receive loop reaches, datagrams per second, with the sender going flat out.
+double rawReceiveRate(const std::string& pktsend) {
+  const int fd = openMulticastReceiver(kGroup, kRawPort);
+  timeval wait{0, 300000};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  std::atomic<long> received{0};
+  Clock::time_point first, last;
+  std::thread receiver([&] {
+    char buffer[kBytesPerBuffer];
+    bool started = false;
+    for (;;) {
+      const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+      if (n < 0) {
+        if (started) break;  // the sender is done
+        continue;
+      }
+      last = Clock::now();
+      if (!started) first = last;
+      started = true;
+      received.fetch_add(1, std::memory_order_relaxed);
+    }
+  });
+  sendPackets(pktsend, kRawPort, kRawPackets, 0);
+  receiver.join();
+  close(fd);
+  const double seconds = std::chrono::duration<double>(last - first).count();
+  return seconds > 0 ? (received - 1) / seconds : 0;
+}
+
+/// A headless tracker on multicast input, configured in a scratch folder.
+class Tracker {
+ public:
+  Tracker(const std::string& halvex, int buffersPerPort) {
+    char pattern[] = "/tmp/ingest_bench_XXXXXX";
+    dir_ = mkdtemp(pattern);
+    write("nodes.txt", "1 a\n2 b\n3 c\n4 d\n5 e\n6 f\n7 g\n8 h\n");
+    write("ports.mcp", "bench " + std::string(kGroup) + " " + std::to_string(kTrackerPort) + "\n");
+    write("io.txt", "Active Input MULTICAST\nInput MultiCastBytesPerBuffer " +
+                        std::to_string(kBytesPerBuffer) + "\nInput MultiCastBuffersPerPort " +
+                        std::to_string(buffersPerPort) + "\n");
+    write("master.cfg", "NodeFile nodes.txt\nPortFile ports.mcp\nWWWFile io.txt\n");
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = spawn({halvex, "--headless", dir_ + "/master.cfg"}, out[1]);
+    close(out[1]);
+    from_ = fdopen(out[0], "r");
+    line();  // the start-up line: receivers are running
+  }
+  ~Tracker() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitChild(pid_);
+    }
+    if (from_ != nullptr) std::fclose(from_);
+    std::system(("rm -rf " + dir_).c_str());
+  }
+
+  pid_t pid() const { return pid_; }
+
+  /// Ends the tracker and returns the received and dropped counts of its port.
+  bool stop(unsigned long long& received, unsigned long long& dropped) {
+    kill(pid_, SIGTERM);
+    bool found = false;
+    for (std::string text = line(); !text.empty(); text = line()) {
+      if (std::sscanf(text.c_str(), "halvex: port bench %*s %llu packets received, %llu dropped",
+                      &received, &dropped) == 2) {
+        found = true;
+      }
+    }
+    waitChild(pid_);
+    pid_ = -1;
+    return found;
+  }
+
+ private:
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ + "/" + name) << text;
+  }
+  std::string line() {
+    char text[512];
+    return from_ != nullptr && std::fgets(text, sizeof text, from_) != nullptr ? text : "";
+  }
+
+  std::string dir_;
+  pid_t pid_ = -1;
+  FILE* from_ = nullptr;
+};
+
+/// The rate the tracker took without any loss when sent `rate` packets per second for
+/// kSendSeconds (what the sender reached, which may fall short of `rate`); 0 on any loss.
+double takenWithoutDrop(const std::string& halvex, const std::string& pktsend, double rate) {
+  Tracker tracker(halvex, kBuffersPerPort);
+  const long long kernelBefore = kernelDrops();
+  const long count = static_cast<long>(rate * kSendSeconds);
+  const double reached = sendPackets(pktsend, kTrackerPort, count, rate);
+  if (reached <= 0) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  unsigned long long received = 0, dropped = 0;
+  if (!tracker.stop(received, dropped)) return false;
+  const long long lost = kernelDrops() - kernelBefore;
+  const bool whole =
+      received == static_cast<unsigned long long>(count) && dropped == 0 && lost == 0;
+  return whole ? std::min(rate, reached) : 0;
+}
+
+/// Processor time of every thread of a process so far, s.
+double cpuSeconds(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  double total = 0;
+  DIR* dir = opendir(tasks.c_str());
+  if (dir == nullptr) return 0;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
+    double ns = 0;
+    if (stat >> ns) total += ns / 1e9;
+  }
+  closedir(dir);
+  return total;
+}
+
+/// Processor use of a headless tracker on multicast input without traffic, % of one core.
+double idlePercent(const std::string& halvex) {
+  Tracker tracker(halvex, kBuffersPerPort);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const double before = cpuSeconds(tracker.pid());
+  const auto t0 = Clock::now();
+  std::this_thread::sleep_for(std::chrono::duration<double>(kIdleSeconds));
+  const double used = cpuSeconds(tracker.pid()) - before;
+  return 100.0 * used / std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Into a private namespace whose loopback carries multicast, once.
+  if (std::getenv("INGEST_BENCH_IN_NETNS") == nullptr) {
+    setenv("INGEST_BENCH_IN_NETNS", "1", 1);
+    std::vector<char*> args{const_cast<char*>(NETNS_RUN)};
+    for (int k = 0; k < argc; ++k) args.push_back(argv[k]);
+    args.push_back(nullptr);
+    execv(NETNS_RUN, args.data());
+    std::perror("ingest_bench: cannot enter a network namespace");
+    return 1;
+  }
+  const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
+  const std::string halvex = HALVEX_PATH;
+  const std::string pktsend = PKTSEND_PATH;
+
+  const double raw = rawReceiveRate(pktsend);
+  double best = 0;
+  for (const double step : kRateSteps) {
+    const double taken = takenWithoutDrop(halvex, pktsend, step * raw);
+    if (taken <= 0) break;
+    best = std::max(best, taken);
+  }
+  const double idle = idlePercent(halvex);
+  const double ratio = raw > 0 ? best / raw : 0;
+  std::printf(
+      "multicast ingest: plain receive loop %.0f datagrams/s; headless tracker without a "
+      "drop up to %.0f/s (%d buffers/port of %d bytes) = %.2f of raw (goal >= %.2f)\n",
+      raw, best, kBuffersPerPort, kBytesPerBuffer, ratio, kRateGoal);
+  std::printf(
+      "idle headless tracker, multicast input, no traffic: %.3f%% of one core (goal < "
+      "%.1f%%)\n",
+      idle, kIdleGoalPercent);
+  if (check && (ratio < kRateGoal || idle >= kIdleGoalPercent)) return 1;
+  return 0;
+}
