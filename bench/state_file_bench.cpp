@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/best_time.h"
+#include "bench/node_table_fixture.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
 
@@ -47,20 +48,9 @@ int main(int argc, char** argv) {
   const bool check = argc == 2 && std::strcmp(argv[1], "--check") == 0;
   char pattern[] = "/tmp/state_bench_XXXXXX";
   const std::string dir = mkdtemp(pattern);
-  const std::string nodes = dir + "/nodes.txt";
   const std::string state = dir + "/state.txt";
-  {
-    FILE* list = std::fopen(nodes.c_str(), "w");
-    for (int id = 0; id < kNodes; ++id)
-      std::fprintf(list, "%d Vehicle %d, convoy %d\n", id, id, id % 9);
-    std::fclose(list);
-  }
   NodeTable table(250, 20);
-  table.readNodeFile(nodes.c_str());
-  for (int id = 0; id < kNodes; ++id) {
-    table.nodeById(id)->applyStateRecord(32.0 + id * 1e-4, -117.0 - id * 1e-4, id % 3, "north gate",
-                                         "moving", id * 0.01, table.nodeById(id)->name);
-  }
+  bench::fillNodeTable(table, dir, kNodes);
   writeStateFile(table, state.c_str(), false);
   std::string bytes;
   {
@@ -71,7 +61,7 @@ int main(int argc, char** argv) {
     std::fclose(file);
   }
   NodeTable reader(250, 20);
-  reader.readNodeFile(nodes.c_str());
+  reader.readNodeFile((dir + "/nodes.txt").c_str());
 
   const double writeMs =
       bench::bestMs(kRounds, [&] { writeStateFile(table, state.c_str(), false); });

@@ -215,8 +215,7 @@ TEST_F(RemoteState, FailedConnectionAppliesNothing) {
 
 TEST_F(RemoteState, StalledServerEndsTheFetchAfterTheStallLimit) {
   // The records sent before the stall stay applied; the fetch returns instead of hanging.
-  auto server = rawServer(std::string("HTTP/1.0 200 OK\r\n\r\n<dgc>\n") + kRecord7,
-                          {"--stall"});
+  auto server = rawServer(std::string("HTTP/1.0 200 OK\r\n\r\n<dgc>\n") + kRecord7, {"--stall"});
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(fetch(server->port()), 0);
   const auto waited = std::chrono::steady_clock::now() - start;
