@@ -4,11 +4,13 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "halvex/net/kf_socket.h"
 #include "halvex/streams/field_scan.h"
@@ -73,10 +75,38 @@ bool resolveHost(const char* host, char (&address)[INET_ADDRSTRLEN]) {
   return inet_ntop(AF_INET, &found, address, INET_ADDRSTRLEN) != nullptr;
 }
 
-/// Feeds the line reader from a connected socket.
-int receiveFromSocket(void* source, char* buffer, int length) {
-  return static_cast<KF_Socket*>(source)->receive(buffer, length, kReceiveWaitBlock);
-}
+/// Feeds the line reader from a connected socket. The reader asks for at most 799 bytes at a
+/// time; taking what the socket holds in larger receives saves a system call per refill and
+/// changes nothing the reader sees.
+class SocketFeed {
+ public:
+  static constexpr int kChunkBytes = 64 * 1024;  ///< Bytes asked of the socket at once.
+
+  explicit SocketFeed(KF_Socket& socket) : socket_(socket) {}
+
+  static int receive(void* source, char* buffer, int length) {
+    return static_cast<SocketFeed*>(source)->take(buffer, length);
+  }
+
+ private:
+  int take(char* buffer, int length) {
+    if (position_ == fill_) {
+      const int got = socket_.receive(chunk_.get(), kChunkBytes, kReceiveWaitBlock);
+      if (got <= 0) return got;
+      fill_ = got;
+      position_ = 0;
+    }
+    const int n = std::min(length, fill_ - position_);
+    std::memcpy(buffer, chunk_.get() + position_, static_cast<size_t>(n));
+    position_ += n;
+    return n;
+  }
+
+  KF_Socket& socket_;
+  std::unique_ptr<char[]> chunk_{new char[kChunkBytes]};
+  int fill_ = 0;
+  int position_ = 0;
+};
 
 /// Sends the whole request; false when the connection fails before it is out.
 bool sendAll(KF_Socket& socket, const char* data, int length) {
@@ -150,7 +180,8 @@ bool fetchRemoteState(const NodeTable& table, const char* host, int port, const 
   socket.setTimeout(kRemoteStallMs);
   if (!socket.openTcpClient(address, port, 1)) return false;
   if (sendAll(socket, request, length)) {
-    HttpLineReader lines(receiveFromSocket, &socket);
+    SocketFeed feed(socket);
+    HttpLineReader lines(SocketFeed::receive, &feed);
     readRemoteResponse(table, lines, refreshOut);
   }
   socket.close();
