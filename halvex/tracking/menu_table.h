@@ -1,0 +1,39 @@
+// The tracker's menu: every item of the menu bar, its kind and the command it gives.
+#pragma once
+
+#include <FL/Fl_Menu_Item.H>
+
+#include <vector>
+
+/// What the active menu items ask of the main window.
+enum class MenuCommand {
+  kLoadProject,
+  kLoadLocalStream,  ///< "load", "input streams", "local"
+  kLoadMap,
+  kNewProject,
+  kNewLocalStream,  ///< "new", "input streams", "local"
+  kNewCsvDataSet,
+  kSaveProject,
+  kSaveProjectAs,
+  kSetAutoStart,
+  kClearAutoStart,
+  kCloseProject,
+  kShowToolPalette,
+  kHideToolPalette,
+};
+
+/// Receives the commands of the menu items.
+class MenuCommands {
+ public:
+  virtual ~MenuCommands() = default;
+  virtual void menuCommand(MenuCommand command) = 0;
+};
+
+/// Items of the menu table, the closing empty items included.
+constexpr int kMenuItemCount = 75;
+
+/// A writable copy of the menu table with `commands` as the user data of every item.
+std::vector<Fl_Menu_Item> makeMenuTable(MenuCommands* commands);
+
+/// The command of an item of a table made by makeMenuTable, for tests; false for items without.
+bool menuItemCommand(const Fl_Menu_Item& item, MenuCommand& command);
