@@ -179,6 +179,7 @@ const char* quickDecimal(const char* p, DecimalParts& d) {
   bool any = p != first;
   if (*p == '.') {
     const char* fraction = ++p;
+    digits = fraction;  // the integer digits are counted already
     if (mantissa == 0) {
       while (*p == '0') ++p;
       digits = p;
