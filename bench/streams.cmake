@@ -12,6 +12,6 @@ add_executable(remote_fetch_bench ${CMAKE_CURRENT_LIST_DIR}/remote_fetch_bench.c
 target_link_libraries(remote_fetch_bench PRIVATE halvex_model)
 set_target_properties(remote_fetch_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 
-# The goal: a fetch, records applied, no slower than one more URL of a curl process.
+# The goal: a fetch, records applied, no slower than a curl run fetching the same URL.
 add_test(NAME bench_remote_fetch COMMAND remote_fetch_bench --check)
 set_tests_properties(bench_remote_fetch PROPERTIES LABELS bench RUN_SERIAL TRUE)
