@@ -9,3 +9,16 @@ add_dependencies(ingest_bench halvex pktsend)
 set_target_properties(ingest_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 add_test(NAME bench_ingest COMMAND ingest_bench --check)
 set_tests_properties(bench_ingest PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOUT 300)
+
+# The windowed tracker: time to its first frame, and its cost while running without traffic.
+add_executable(window_bench window_bench.cpp)
+target_link_libraries(window_bench PRIVATE halvex_gui halvex_splash)
+target_compile_definitions(window_bench PRIVATE
+  NETNS_RUN="${CMAKE_SOURCE_DIR}/tests/netns_run.sh"
+  XVFB_RUN="${CMAKE_SOURCE_DIR}/tests/xvfb_run.sh"
+  HALVEX_PATH="$<TARGET_FILE:halvex>"
+  DEMO_DIR="${CMAKE_SOURCE_DIR}/demo/halvex")
+add_dependencies(window_bench halvex)
+set_target_properties(window_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+add_test(NAME bench_window COMMAND window_bench --check)
+set_tests_properties(bench_window PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOUT 180)

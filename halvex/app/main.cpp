@@ -1,14 +1,72 @@
-// The tracker's entry point.
+// The tracker's entry point: the splash process, the headless tracker, or the windowed tracker.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
+#include "common/name_registry.h"
+#include "common/platform/paths.h"
 #include "halvex/app/headless.h"
+#include "halvex/app/splash_link.h"
+#include "halvex/app/splash_window.h"
+#include "halvex/tracking/kt_map_window.h"
+#include "halvex/view/gl_draw_surface.h"
+
+namespace {
+
+/// Longest program path registered, characters.
+constexpr size_t kMaxExePath = 260;
+
+/// This program's full path, at most kMaxExePath characters.
+std::string ownPath(const char* argv0) {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  std::string full = n > 0 ? std::string(path, static_cast<size_t>(n)) : fullPath(argv0);
+  if (full.size() > kMaxExePath) full.resize(kMaxExePath);
+  return full;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--headless") == 0) {
     return runHeadless(argc - 2, argv + 2);
   }
-  std::fputs("halvex: this build runs without a window only: halvex --headless MASTER.cfg\n",
-             stderr);
-  return 2;
+  if (argc >= 2 && std::strncmp(argv[1], SplashLink::kSplashArgument, 4) == 0) {
+    std::printf("Creating splash screen\n");
+    std::fflush(stdout);
+    return runSplashScreen(argc > 2 ? argv[2] : "");
+  }
+
+  std::printf("Creating splash Utility\n");
+  static std::string exePath = ownPath(argv[0]);
+  auto splash = std::make_unique<SplashLink>(exePath);
+  NameRegistry::instance().add("full exe name", &exePath);
+  std::printf("Finished with splash utility stuff\n");
+  std::fflush(stdout);
+
+  // A first argument beginning with "-" is no configuration path.
+  std::string directory, baseName, configPath;
+  if (argc >= 2 && argv[1][0] != '-') {
+    const PathParts parts = splitPath(argv[1]);
+    directory = parts.drive + parts.dir;
+    if (!directory.empty()) setCurrentDirectory(directory);
+    baseName = parts.name;
+    configPath = parts.name + parts.ext;
+  }
+
+  auto window = std::make_unique<KT_mapWindow>(directory, baseName);
+  // The splash steps aside once the view draws.
+  window->surface()->setFrameDrawn([&window, &splash] {
+    window->engine().frameDrawn();
+    splash->hide();
+  });
+  window->loadConfiguration(configPath);
+  window->buildToolPalette();
+  window->runLoop();
+  window.reset();
+  splash.reset();
+  return 0;
 }

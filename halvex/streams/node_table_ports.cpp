@@ -136,7 +136,8 @@ int NodeTable::setBuffersPerPort(int count) {
 void NodeTable::applyBufferSizes() {
   if (receiving_) {
     stopReceivers();
-    sleepMs(kRestartPauseMs);
+    // The pause lets the old sockets go before new ones bind; without ports there are none.
+    if (!ports_.empty()) sleepMs(kRestartPauseMs);
     loadPortFile(portFilePath_.c_str());
     startReceivers();
   } else if (portsLoaded_) {

@@ -1,0 +1,133 @@
+// The windowed tracker's start and its idle cost: time from start to the first drawn frame with
+// the demo configuration, and the processor time of a running tracker with multicast input, no
+// traffic and the display at 30 frames per second. Runs itself under a private virtual X server
+// inside a private network namespace (the multicast port is joined there only).
+//
+//   window_bench           prints the figures
+//   window_bench --check   fails unless the first frame comes within 1 s
+//
+// The running tracker's processor time is printed beside its goal (under 5% of one core) and
+// beside the same tracker at 1 frame per second, which separates the loop's own cost from the
+// drawing's: under a virtual X server every frame is drawn by the software renderer and copied
+// to the server, which a display with a graphics processor does not do.
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/platform/paths.h"
+#include "halvex/app/splash_link.h"
+#include "halvex/tracking/kt_map_window.h"
+#include "halvex/view/gl_draw_surface.h"
+
+namespace {
+
+constexpr double kFirstFrameGoalSeconds = 1.0;  ///< Start to first drawn frame.
+constexpr double kIdleGoalPercent = 5.0;        ///< Running tracker, % of one core.
+constexpr double kSettleSeconds = 1.0;          ///< Before the processor time is measured.
+constexpr double kMeasureSeconds = 4.0;         ///< Length of the measurement.
+constexpr int kRate30Fps = 1;                   ///< Display rate choice entry "30 fps".
+constexpr int kRate1Fps = 6;                    ///< Display rate choice entry "1 fps".
+
+using Clock = std::chrono::steady_clock;
+
+/// Processor time of this process so far (every thread), s.
+double processSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+/// Start to first frame with the demo configuration, s, as the tracker's main starts.
+double firstFrameSeconds() {
+  const auto start = Clock::now();
+  auto splash = std::make_unique<SplashLink>(HALVEX_PATH);
+  setCurrentDirectory(DEMO_DIR);
+  auto window = std::make_unique<KT_mapWindow>("", "demo");
+  static double firstFrame = -1;
+  static KT_mapWindow* running = nullptr;
+  running = window.get();
+  window->surface()->setFrameDrawn([start, &window, &splash] {
+    window->engine().frameDrawn();
+    splash->hide();
+    if (firstFrame < 0) {
+      firstFrame = std::chrono::duration<double>(Clock::now() - start).count();
+      Fl::add_timeout(0.2, [](void*) { running->close_(); });
+    }
+  });
+  window->loadConfiguration("demo.cfg");
+  window->buildToolPalette();
+  window->runLoop();
+  window.reset();
+  splash.reset();
+  return firstFrame;
+}
+
+/// Processor use of a tracker on multicast input without traffic, display at the rate of
+/// display rate choice entry `rateIndex` (1: 30 fps, 6: 1 fps), %.
+double runningPercent(const std::string& folder, int rateIndex) {
+  setCurrentDirectory(folder);
+  std::ofstream("nodes.txt") << "1 a\n2 b\n3 c\n";
+  std::ofstream("ports.mcp") << "bench 239.255.42.7 5630\n";
+  std::ofstream("io.txt") << "Active Input MULTICAST\n";
+  std::ofstream("master.cfg") << "NodeFile nodes.txt\nPortFile ports.mcp\nWWWFile io.txt\n";
+  auto window = std::make_unique<KT_mapWindow>("", "master");
+  static KT_mapWindow* running = nullptr;
+  static double before = 0, after = 0;
+  static Clock::time_point from, to;
+  running = window.get();
+  window->loadConfiguration("master.cfg");
+  window->toolWindow().frameRateChoice->value(rateIndex);
+  window->updateRates();
+  Fl::add_timeout(kSettleSeconds, [](void*) {
+    before = processSeconds();
+    from = Clock::now();
+    Fl::add_timeout(kMeasureSeconds, [](void*) {
+      after = processSeconds();
+      to = Clock::now();
+      running->close_();
+    });
+  });
+  window->runLoop();
+  window.reset();
+  const double wall = std::chrono::duration<double>(to - from).count();
+  return 100.0 * (after - before) / wall;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Into a private network namespace with a private X server, once.
+  if (std::getenv("WINDOW_BENCH_INSIDE") == nullptr) {
+    setenv("WINDOW_BENCH_INSIDE", "1", 1);
+    std::vector<char*> args{const_cast<char*>(NETNS_RUN), const_cast<char*>(XVFB_RUN)};
+    for (int k = 0; k < argc; ++k) args.push_back(argv[k]);
+    args.push_back(nullptr);
+    execv(NETNS_RUN, args.data());
+    std::perror("window_bench: cannot start its namespace and X server");
+    return 1;
+  }
+  const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
+  char pattern[] = "/tmp/window_bench_XXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  const double first = firstFrameSeconds();
+  const double percent = runningPercent(folder, kRate30Fps);
+  const double loopPercent = runningPercent(folder, kRate1Fps);
+  std::system(("rm -rf " + folder).c_str());
+  std::printf(
+      "windowed tracker: first frame %.3f s after start with the demo configuration "
+      "(goal < %.1f s); running with multicast input, no traffic, display at 30 fps: "
+      "%.2f%% of one core (goal < %.0f%%; %.2f%% at 1 fps)\n",
+      first, kFirstFrameGoalSeconds, percent, kIdleGoalPercent, loopPercent);
+  if (check && (first < 0 || first >= kFirstFrameGoalSeconds)) return 1;
+  return 0;
+}

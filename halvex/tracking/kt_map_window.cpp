@@ -1,0 +1,519 @@
+#include "halvex/tracking/kt_map_window.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Light_Button.H>
+#include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_ask.H>
+#include <FL/x.H>
+
+#include <cmath>
+#include <cstdio>
+
+#include "common/callback_list.h"
+#include "common/name_registry.h"
+#include "common/platform/mouse_buttons.h"
+#include "common/platform/paths.h"
+#include "halvex/config/io_definitions.h"
+#include "halvex/ui/ui_kit.h"
+#include "halvex/view/gl_draw_surface.h"
+
+namespace {
+
+/// Size of the interaction tool window.
+constexpr int kPaletteWidth = 59;
+constexpr int kPaletteHeight = 106;
+/// Longest relative path a file chooser's answer keeps, characters.
+constexpr size_t kMaxChosenPath = 255;
+
+/// Widget callback forwarding to one operation of the window in the user data.
+template <void (KT_mapWindow::*Operation)()>
+void forward(Fl_Widget* /*widget*/, void* window) {
+  (static_cast<KT_mapWindow*>(window)->*Operation)();
+}
+
+/// A chosen file's name relative to the current directory, at most kMaxChosenPath characters.
+std::string relativeToCurrent(const char* chosen) {
+  std::string path = chosen != nullptr ? chosen : "";
+  const std::string here = currentDirectory() + "/";
+  if (path.compare(0, here.size(), here) == 0) path.erase(0, here.size());
+  if (path.size() > kMaxChosenPath) path.resize(kMaxChosenPath);
+  return path;
+}
+
+/// Mouse buttons as any window of the display sees them.
+bool mousePressed() {
+  return anyMouseButtonDown(fl_display);
+}
+
+/// The "manu event tool" list, created and registered by the loop.
+CallbackList* eventTool() {
+  return static_cast<CallbackList*>(NameRegistry::instance().find("manu event tool"));
+}
+
+}  // namespace
+
+KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& baseName)
+    : MainWindowUi(
+          [](int x, int y, int w, int h) -> Fl_Widget* { return new glDrawSurface(x, y, w, h); }),
+      directory_(directory),
+      baseName_(baseName),
+      engine_(model_, this) {
+  surface_ = static_cast<glDrawSurface*>(drawSurface);
+  surface_->setFrameDrawn([this] { engine_.frameDrawn(); });
+  mainWindow->label(kTitle);
+  mainWindow->callback(forward<&KT_mapWindow::menuWindow_>, this);
+  fileChooser_ = new Fl_File_Chooser(".", "*", Fl_File_Chooser::SINGLE, "Fl_File_Chooser Test");
+  fileChooser_->callback(
+      [](Fl_File_Chooser*, void* window) { static_cast<KT_mapWindow*>(window)->fileChosen(); },
+      this);
+  model_.setListener(this);
+  model_.nodes().setBytesPerBuffer(kInitialBufferBytes);
+  model_.nodes().setBuffersPerPort(kInitialBuffersPerPort);
+  bindControls();
+  outputs_.generationToggle->value(model_.stateOutput().snapshotOn() ? 1 : 0);
+  menuItems_ = makeMenuTable(this);
+  installMenu(menuItems_.data());
+  // Lets the remote-poll timer's thread hand window changes to this thread.
+  Fl::lock();
+}
+
+KT_mapWindow::~KT_mapWindow() {
+  engine_.stop();
+  mainWindow->hide();
+  tool_.window->hide();
+  delete palette_;
+  delete fileChooser_;
+}
+
+void KT_mapWindow::bindControls() {
+  filesButton->callback(forward<&KT_mapWindow::showMasterConfigDialog>, this);
+  graphicsButton->callback(forward<&KT_mapWindow::showToolWindow>, this);
+  inputsButton->callback(forward<&KT_mapWindow::showInputsDialog>, this);
+  outputsButton->callback(forward<&KT_mapWindow::showOutputsDialog>, this);
+
+  tool_.targetChoice->callback(forward<&KT_mapWindow::targetChosen>, this);
+  tool_.chaseChoice->callback(forward<&KT_mapWindow::chaseChosen>, this);
+  tool_.closeChoice->callback(forward<&KT_mapWindow::closeCountChosen>, this);
+  tool_.targetIconButton->callback(forward<&KT_mapWindow::targetIconToggled>, this);
+  tool_.chaseIconButton->callback(forward<&KT_mapWindow::chaseIconToggled>, this);
+  tool_.closeIconButton->callback(forward<&KT_mapWindow::closeIconToggled>, this);
+  tool_.navFrameAllButton->callback(forward<&KT_mapWindow::navigationFrameAll>, this);
+  tool_.navCenterButton->callback(forward<&KT_mapWindow::navigationCenter>, this);
+  tool_.navRoamButton->callback(forward<&KT_mapWindow::navigationRoam>, this);
+  tool_.displayAllButton->callback(forward<&KT_mapWindow::displayAllNodes>, this);
+  tool_.displayTargetsButton->callback(forward<&KT_mapWindow::displayTargetVehicles>, this);
+  tool_.nodeCommentButton->callback(forward<&KT_mapWindow::commentNodeToggled>, this);
+  tool_.packetComment1Button->callback(forward<&KT_mapWindow::commentPacket1Toggled>, this);
+  tool_.packetComment2Button->callback(forward<&KT_mapWindow::commentPacket2Toggled>, this);
+  tool_.gpsCommentButton->callback(forward<&KT_mapWindow::commentGpsToggled>, this);
+  tool_.updateButton->callback(forward<&KT_mapWindow::updateTargetLists_>, this);
+  tool_.resetButton->callback(forward<&KT_mapWindow::resetTimeStamps>, this);
+  tool_.frameRateChoice->callback(forward<&KT_mapWindow::updateRates>, this);
+
+  inputs_.localRateChoice->callback(forward<&KT_mapWindow::updateRates>, this);
+  inputs_.remoteRateChoice->callback(forward<&KT_mapWindow::updateRates>, this);
+  inputs_.clientRateChoice->callback(forward<&KT_mapWindow::updateRates>, this);
+  outputs_.localRateChoice->callback(forward<&KT_mapWindow::updateRates>, this);
+  outputs_.clientRateChoice->callback(forward<&KT_mapWindow::updateRates>, this);
+
+  // The input mode buttons exclude each other.
+  Fl_Round_Button* modes[] = {inputs_.multicastButton, inputs_.localButton, inputs_.remoteButton,
+                              inputs_.clientButton, inputs_.serverButton};
+  for (Fl_Round_Button* mode : modes) mode->type(FL_RADIO_BUTTON);
+  inputs_.portFileButton->callback(
+      [](Fl_Widget*, void* w) {
+        auto* self = static_cast<KT_mapWindow*>(w);
+        const char* chosen = fl_file_chooser("Select multi cast port file",
+                                             "dgc map file (*.mcp)\ttext files (*.txt)", nullptr);
+        if (chosen == nullptr) return;
+        const std::string path = relativeToCurrent(chosen);
+        self->inputs_.portFilePath->value(path.c_str());
+        auto hold = self->engine_.holdInputs();
+        self->model_.readPortFile(path);
+        self->model_.nodes().startReceivers();
+      },
+      this);
+  inputs_.localFileButton->callback(
+      [](Fl_Widget*, void* w) {
+        const char* chosen = fl_file_chooser("Select state file", "text files (*.txt)", nullptr);
+        if (chosen != nullptr) {
+          static_cast<KT_mapWindow*>(w)->inputs_.localFilePath->value(
+              relativeToCurrent(chosen).c_str());
+        }
+      },
+      this);
+  outputs_.outputFileButton->callback(
+      [](Fl_Widget*, void* w) {
+        auto* self = static_cast<KT_mapWindow*>(w);
+        const char* chosen = fl_file_chooser("Select Snapshot file", "text files (*.txt)", nullptr);
+        if (chosen == nullptr) return;
+        const std::string path = relativeToCurrent(chosen);
+        self->model_.stateOutput().setFileName(path.c_str());
+        self->outputs_.outputFilePath->value(path.c_str());
+      },
+      this);
+  outputs_.generationToggle->callback(
+      [](Fl_Widget* button, void* w) {
+        auto* self = static_cast<KT_mapWindow*>(w);
+        StateOutput& output = self->model_.stateOutput();
+        output.setSnapshot(static_cast<Fl_Light_Button*>(button)->value() != 0);
+        self->outputs_.setGenerationLabel(output.toggleLabel().c_str());
+      },
+      this);
+}
+
+// ---- configuration ----
+
+void KT_mapWindow::loadConfiguration(const std::string& path) {
+  auto hold = engine_.holdInputs();
+  model_.loadConfiguration(path);
+}
+
+void KT_mapWindow::nodeListRead() {
+  const std::vector<std::string> nodes = model_.nodeChoiceLabels();
+  setChoiceItems(tool_.targetChoice, nodes);
+  setChoiceItems(tool_.chaseChoice, nodes);
+  setChoiceItems(tool_.closeChoice, TrackerModel::closeChoiceLabels());
+}
+
+void KT_mapWindow::preferencesRead() {
+  showSettings();
+}
+
+void KT_mapWindow::showSettings() {
+  const TrackingSettings& s = model_.settings();
+  const int target = model_.choiceIndexOf(s.targetId);
+  const int chase = model_.choiceIndexOf(s.chaseId);
+  if (target >= 0) tool_.targetChoice->value(target);
+  if (chase >= 0) tool_.chaseChoice->value(chase);
+  tool_.closeChoice->value(s.closeCount);
+  tool_.targetIconButton->value(s.targetIcon);
+  tool_.chaseIconButton->value(s.chaseIcon);
+  tool_.closeIconButton->value(s.closeIcon);
+  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
+  if (s.navigationMode >= 0 && s.navigationMode < 3) setExclusive(nav, 3, nav[s.navigationMode]);
+  Fl_Button* display[] = {tool_.displayAllButton, tool_.displayTargetsButton};
+  if (s.displayMode >= 0 && s.displayMode < 2) setExclusive(display, 2, display[s.displayMode]);
+  tool_.nodeCommentButton->value(s.showComment[0]);
+  tool_.packetComment1Button->value(s.showComment[1]);
+  tool_.packetComment2Button->value(s.showComment[2]);
+  tool_.gpsCommentButton->value(s.showComment[3]);
+  tool_.mediumIdleInput->value(s.mediumIdle);
+  tool_.badIdleInput->value(s.badIdle);
+}
+
+void KT_mapWindow::ioDefinitionsRead() {
+  const IoDefinitions& io = model_.ioDefinitions();
+  Fl_Round_Button* modes[] = {inputs_.multicastButton, inputs_.localButton, inputs_.remoteButton,
+                              inputs_.clientButton, inputs_.serverButton};
+  for (Fl_Round_Button* mode : modes) mode->value(0);
+  modes[static_cast<int>(selectedInputButton(io))]->value(1);
+  const OutputButtons outputs = outputButtonsToSet(io);
+  if (outputs.localState) outputs_.localStateButton->value(1);
+  if (outputs.client) outputs_.clientSendButton->value(1);
+  if (outputs.server) outputs_.serverSendButton->value(1);
+
+  inputs_.portFilePath->value(io.multicastPortFile.c_str());
+  inputs_.buffersPerPortInput->value(io.multicastBuffersPerPort);
+  inputs_.bytesPerBufferInput->value(io.multicastBytesPerBuffer);
+  inputs_.localFilePath->value(io.inputLocalStateFile.c_str());
+  inputs_.remoteHostInput->value(io.remoteIp.c_str());
+  inputs_.remotePortInput->value(io.remotePort);
+  inputs_.remoteFileInput->value(io.remoteStateFile.c_str());
+  inputs_.clientHostInput->value(io.inputClientIp.c_str());
+  inputs_.clientPortInput->value(io.inputClientPort);
+  inputs_.serverPortInput->value(io.inputServerPort);
+
+  const StateOutput& output = model_.stateOutput();
+  outputs_.outputFilePath->value(output.fileName().c_str());
+  outputs_.setGenerationLabel(kStateFileGenerationOffLabel);
+  outputs_.setCounterLabel(kStateFileCounterResetLabel);
+  outputs_.clientHostInput->value(io.outputClientIp.c_str());
+  outputs_.clientPortInput->value(io.outputClientPort);
+  outputs_.serverPortInput->value(io.outputServerPort);
+}
+
+void KT_mapWindow::configurationLoaded() {
+  const MasterPaths& paths = model_.paths();
+  master_.masterPath->value(paths.master.c_str());
+  // The dialog's sections, from the top.
+  const MasterKey sections[] = {MasterKey::NodeFile,    MasterKey::PortFile,
+                                MasterKey::NodeDefFile, MasterKey::MapFile,
+                                MasterKey::WWWFile,     MasterKey::PreferenceFile};
+  for (int k = 0; k < kMasterKeyCount; ++k) {
+    master_.files[k].path->value(paths.file(sections[k]).c_str());
+  }
+  updateRates();
+}
+
+void KT_mapWindow::buildToolPalette() {
+  palette_ = new Fl_Window(mainWindow->x() + mainWindow->w() / 2,
+                           mainWindow->y() + mainWindow->h() / 2, kPaletteWidth, kPaletteHeight);
+  palette_->end();
+  palette_->show();
+}
+
+// ---- the loop ----
+
+void KT_mapWindow::readControls() {
+  EngineControls& c = engine_.controls();
+  c.inputMode = inputs_.multicastButton->value() ? IoDefinitions::kInputMulticast
+                : inputs_.localButton->value()   ? IoDefinitions::kInputLocalState
+                : inputs_.remoteButton->value()  ? IoDefinitions::kInputRemoteState
+                : inputs_.clientButton->value()  ? IoDefinitions::kInputClient
+                : inputs_.serverButton->value()  ? IoDefinitions::kInputServer
+                                                 : IoDefinitions::kInputNone;
+  c.localStateFile = inputs_.localFilePath->value();
+  c.remoteHost = inputs_.remoteHostInput->value();
+  c.remotePort = static_cast<int>(inputs_.remotePortInput->value());
+  c.remotePath = inputs_.remoteFileInput->value();
+  c.bytesPerBuffer =
+      static_cast<int>(inputs_.bytesPerBufferInput->clamp(inputs_.bytesPerBufferInput->value()));
+  c.buffersPerPort =
+      static_cast<int>(inputs_.buffersPerPortInput->clamp(inputs_.buffersPerPortInput->value()));
+  c.mediumIdle = std::fabs(tool_.mediumIdleInput->value());
+  c.badIdle = std::fabs(tool_.badIdleInput->value());
+  c.localStateOutput = outputs_.localStateButton->value() != 0;
+  c.clientOutput = outputs_.clientSendButton->value() != 0;
+  c.displayShown = mainWindow->shown() && mainWindow->visible() && mainWindow->active();
+}
+
+void KT_mapWindow::pass() {
+  readControls();
+  engine_.tick();
+}
+
+void KT_mapWindow::runLoop() {
+  mainWindow->show();
+  surface_->show();
+  // The dialogs' buffer settings before the receivers start, so that the first pass does not
+  // stop them for a restart.
+  readControls();
+  model_.nodes().setBytesPerBuffer(engine_.controls().bytesPerBuffer);
+  model_.nodes().setBuffersPerPort(engine_.controls().buffersPerPort);
+  engine_.start();
+  CallbackList* tool = new CallbackList();
+  NameRegistry::instance().add("manu event tool", tool);
+  bool pressed = mousePressed();
+  while (!quit_) {
+    pass();
+    const double wait = engine_.waitSeconds();
+    if (wait < 0) {
+      Fl::wait();
+    } else {
+      Fl::wait(wait);
+    }
+    const bool now = mousePressed();
+    if (now != pressed) {
+      pressed = now;
+      if (CallbackList* list = eventTool()) list->fire(now ? 1 : 0);
+    }
+  }
+  engine_.stop();
+}
+
+void KT_mapWindow::idleControlsShown(bool shown) {
+  Fl_Widget* controls[] = {tool_.mediumIdleInput, tool_.badIdleInput};
+  for (Fl_Widget* control : controls) {
+    if (shown) {
+      control->show();
+    } else {
+      control->hide();
+    }
+  }
+}
+
+void KT_mapWindow::remoteRateShown(bool shown) {
+  remoteRateVisible_ = shown;
+  Fl::awake(applyRemoteRate, this);
+}
+
+void KT_mapWindow::applyRemoteRate(void* window) {
+  auto* self = static_cast<KT_mapWindow*>(window);
+  if (self->remoteRateVisible_) {
+    self->inputs_.remoteRateChoice->show();
+  } else {
+    self->inputs_.remoteRateChoice->hide();
+  }
+}
+
+void KT_mapWindow::redrawRequested() {
+  surface_->redraw();
+}
+
+void KT_mapWindow::framesWritten(long /*count*/) {
+  outputs_.setCounterLabel(model_.stateOutput().counterLabel().c_str());
+}
+
+// ---- operations ----
+
+void KT_mapWindow::menuWindow_() {
+  quit_ = true;
+}
+
+void KT_mapWindow::toggleToolWindow() {
+  if (tool_.window->shown()) {
+    tool_.window->hide();
+  } else {
+    tool_.window->show();
+  }
+}
+
+void KT_mapWindow::fileChosen() {
+  const char* first = fileChooser_->value(1);
+  (void)first;  // read, nothing more
+}
+
+void KT_mapWindow::close_() {
+  quit_ = true;
+}
+void KT_mapWindow::showToolWindow() {
+  tool_.window->show();
+}
+void KT_mapWindow::showMasterConfigDialog() {
+  master_.window->show();
+}
+void KT_mapWindow::showInputsDialog() {
+  inputs_.window->show();
+}
+void KT_mapWindow::showOutputsDialog() {
+  outputs_.window->show();
+}
+
+void KT_mapWindow::targetChosen() {
+  const NodeRecord* node = model_.nodes().nodeAt(tool_.targetChoice->value());
+  if (node != nullptr) model_.settings().targetId = node->id;
+}
+
+void KT_mapWindow::chaseChosen() {
+  const NodeRecord* node = model_.nodes().nodeAt(tool_.chaseChoice->value());
+  if (node != nullptr) model_.settings().chaseId = node->id;
+}
+
+void KT_mapWindow::closeCountChosen() {
+  model_.settings().closeCount = tool_.closeChoice->value();
+}
+
+void KT_mapWindow::targetIconToggled() {
+  model_.settings().targetIcon = tool_.targetIconButton->value() != 0;
+}
+void KT_mapWindow::chaseIconToggled() {
+  model_.settings().chaseIcon = tool_.chaseIconButton->value() != 0;
+}
+void KT_mapWindow::closeIconToggled() {
+  model_.settings().closeIcon = tool_.closeIconButton->value() != 0;
+}
+
+void KT_mapWindow::setExclusive(Fl_Button* const* buttons, int count, Fl_Button* chosen) {
+  for (int k = 0; k < count; ++k) buttons[k]->value(buttons[k] == chosen ? 1 : 0);
+}
+
+void KT_mapWindow::navigationFrameAll() {
+  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
+  setExclusive(nav, 3, nav[0]);
+  model_.settings().navigationMode = 0;
+}
+void KT_mapWindow::navigationCenter() {
+  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
+  setExclusive(nav, 3, nav[1]);
+  model_.settings().navigationMode = 1;
+}
+void KT_mapWindow::navigationRoam() {
+  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
+  setExclusive(nav, 3, nav[2]);
+  model_.settings().navigationMode = 2;
+}
+void KT_mapWindow::displayAllNodes() {
+  Fl_Button* display[] = {tool_.displayAllButton, tool_.displayTargetsButton};
+  setExclusive(display, 2, display[0]);
+  model_.settings().displayMode = 0;
+}
+void KT_mapWindow::displayTargetVehicles() {
+  Fl_Button* display[] = {tool_.displayAllButton, tool_.displayTargetsButton};
+  setExclusive(display, 2, display[1]);
+  model_.settings().displayMode = 1;
+}
+
+void KT_mapWindow::commentNodeToggled() {
+  model_.settings().showComment[0] = tool_.nodeCommentButton->value() != 0;
+}
+void KT_mapWindow::commentPacket1Toggled() {
+  model_.settings().showComment[1] = tool_.packetComment1Button->value() != 0;
+}
+void KT_mapWindow::commentPacket2Toggled() {
+  model_.settings().showComment[2] = tool_.packetComment2Button->value() != 0;
+}
+void KT_mapWindow::commentGpsToggled() {
+  model_.settings().showComment[3] = tool_.gpsCommentButton->value() != 0;
+}
+
+void KT_mapWindow::updateRates() {
+  engine_.setRateChoice(SlotScheduler::kDisplay, tool_.frameRateChoice->value());
+  engine_.setRateChoice(SlotScheduler::kLocalInput, inputs_.localRateChoice->value());
+  engine_.setRateChoice(SlotScheduler::kRemoteInput, inputs_.remoteRateChoice->value());
+  engine_.setRateChoice(SlotScheduler::kClientInput, inputs_.clientRateChoice->value());
+  engine_.setRateChoice(SlotScheduler::kLocalOutput, outputs_.localRateChoice->value());
+  engine_.setRateChoice(SlotScheduler::kClientOutput, outputs_.clientRateChoice->value());
+  engine_.updateRates();
+}
+
+void KT_mapWindow::updateTargetLists_() {
+  std::printf("updateTargetLists_\n");
+}
+
+void KT_mapWindow::resetTimeStamps() {
+  NodeTable& nodes = model_.nodes();
+  auto hold = engine_.holdInputs();
+  nodes.stopReceivers();
+  TrackingSettings& settings = model_.settings();
+  const int navigation = settings.navigationMode;
+  settings.navigationMode = 2;
+  const MasterPaths& paths = model_.paths();
+  model_.readNodeList(paths.file(MasterKey::NodeFile));
+  model_.readPortFile(paths.file(MasterKey::PortFile));
+  model_.attachNodeGraphics();
+  engine_.setNewStateData(false);
+  nodes.startReceivers();
+  settings.navigationMode = navigation;
+}
+
+// ---- menu ----
+
+void KT_mapWindow::menuCommand(MenuCommand command) {
+  switch (command) {
+    case MenuCommand::kLoadLocalStream:
+    case MenuCommand::kLoadMap:
+    case MenuCommand::kNewLocalStream:
+    case MenuCommand::kNewCsvDataSet:
+      projectRequired();  // no project can be open yet
+      break;
+    case MenuCommand::kShowToolPalette:
+      if (palette_ != nullptr) palette_->show();
+      break;
+    case MenuCommand::kHideToolPalette:
+      if (palette_ != nullptr) palette_->hide();
+      break;
+    default:
+      projectsNotAvailable();
+      break;
+  }
+}
+
+void KT_mapWindow::projectRequired() {
+  switch (
+      fl_choice("%s", "Cancel", "Open existing project", "Create new project", kProjectRequired)) {
+    case 1:
+    case 2:
+      projectsNotAvailable();
+      break;
+    default:
+      break;
+  }
+}
+
+void KT_mapWindow::projectsNotAvailable() {
+  fl_message("%s", "Projects are not available in this version of the tracker yet.");
+}

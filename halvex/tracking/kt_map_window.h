@@ -1,0 +1,139 @@
+// The tracker's central object: the main window with its menu and settings windows, the model
+// they show, and the loop that paces inputs, outputs and drawing.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "halvex/app/tracker_engine.h"
+#include "halvex/tracking/menu_table.h"
+#include "halvex/tracking/tracker_model.h"
+#include "halvex/ui/inputs_dialog.h"
+#include "halvex/ui/main_window_ui.h"
+#include "halvex/ui/master_config_dialog.h"
+#include "halvex/ui/outputs_dialog.h"
+#include "halvex/ui/tool_window.h"
+
+class Fl_File_Chooser;
+class Fl_Window;
+class glDrawSurface;
+
+/// The main window object. It owns the model, the engine and every window, binds the controls
+/// to its operations (the virtual operations below, in the order the windows' controls use
+/// them), fills the windows when configuration files are read, and runs the main loop.
+class KT_mapWindow : public MainWindowUi,
+                     public TrackerModel::Listener,
+                     public EngineView,
+                     public MenuCommands {
+ public:
+  /// Title of the main window.
+  static constexpr const char* kTitle =
+      "Kestrane / Polvarin: Wayloom:  Version 0.15 - Mon Sep 12 11:40:05 2005";
+  /// Receive buffer settings before any file is read.
+  static constexpr int kInitialBufferBytes = 200;
+  static constexpr int kInitialBuffersPerPort = 50;
+  /// Text of the prompt for operations that need an open project.
+  static constexpr const char* kProjectRequired =
+      "You must have a project open to do this operation\nChoose one of the followig:";
+
+  /// Builds every window (hidden) for the configuration in `directory` named `baseName`.
+  KT_mapWindow(const std::string& directory, const std::string& baseName);
+  /// Hides the windows and stops the engine and the receivers.
+  virtual ~KT_mapWindow();
+
+  /// Builds the interaction tool window at the main window's centre and shows it.
+  void buildToolPalette();
+  /// Reads the master configuration file and every file it names into the windows.
+  void loadConfiguration(const std::string& path);
+  /// Shows the windows, starts the inputs and runs the loop until quit is set.
+  void runLoop();
+  /// One pass of the loop without waiting: controls read, engine step, redraw request.
+  void pass();
+
+  // Operations bound to the windows' controls, in the order of the windows' callbacks.
+  virtual void menuWindow_();
+  virtual void toggleToolWindow();
+  virtual void fileChosen();
+  virtual void close_();
+  virtual void showToolWindow();
+  virtual void showMasterConfigDialog();
+  virtual void showInputsDialog();
+  virtual void showOutputsDialog();
+  virtual void targetChosen();
+  virtual void chaseChosen();
+  virtual void closeCountChosen();
+  virtual void targetIconToggled();
+  virtual void chaseIconToggled();
+  virtual void closeIconToggled();
+  virtual void navigationFrameAll();
+  virtual void navigationCenter();
+  virtual void navigationRoam();
+  virtual void displayAllNodes();
+  virtual void displayTargetVehicles();
+  virtual void commentNodeToggled();
+  virtual void commentPacket1Toggled();
+  virtual void commentPacket2Toggled();
+  virtual void commentGpsToggled();
+  virtual void updateRates();
+  virtual void updateTargetLists_();
+  virtual void resetTimeStamps();
+
+  TrackerModel& model() { return model_; }
+  TrackerEngine& engine() { return engine_; }
+  ToolWindowUi& toolWindow() { return tool_; }
+  InputsDialogUi& inputsDialog() { return inputs_; }
+  OutputsDialogUi& outputsDialog() { return outputs_; }
+  MasterConfigDialogUi& masterConfigDialog() { return master_; }
+  /// The interaction tool window (a placeholder until its tools exist).
+  Fl_Window* toolPalette() { return palette_; }
+  glDrawSurface* surface() { return surface_; }
+  bool quit() const { return quit_; }
+
+  // TrackerModel::Listener: a file was read, the windows follow.
+  void nodeListRead() override;
+  void preferencesRead() override;
+  void ioDefinitionsRead() override;
+  void configurationLoaded() override;
+
+  // EngineView: what the engine asks of the windows.
+  void idleControlsShown(bool shown) override;
+  void remoteRateShown(bool shown) override;
+  void redrawRequested() override;
+  void framesWritten(long count) override;
+
+  // MenuCommands.
+  void menuCommand(MenuCommand command) override;
+
+ private:
+  /// Binds every control's callback to its operation.
+  void bindControls();
+  /// Copies what the dialogs show into the engine's controls, as every pass does.
+  void readControls();
+  /// Shows the tracking settings in the tool window.
+  void showSettings();
+  /// The prompt for operations that need a project; projects come later, so its two project
+  /// answers only say so.
+  void projectRequired();
+  /// Says that project operations are not available yet.
+  void projectsNotAvailable();
+  /// Makes the navigation (or display) buttons exclude each other, `chosen` set.
+  void setExclusive(Fl_Button* const* buttons, int count, Fl_Button* chosen);
+  /// Sets the remote rate choice's visibility on the loop's thread (from the timer's thread).
+  static void applyRemoteRate(void* window);
+
+  std::string directory_;
+  std::string baseName_;
+  TrackerModel model_;
+  TrackerEngine engine_;
+  std::vector<Fl_Menu_Item> menuItems_;  ///< The window's own copy of the menu table.
+  ToolWindowUi tool_;
+  InputsDialogUi inputs_;
+  OutputsDialogUi outputs_;
+  MasterConfigDialogUi master_;
+  Fl_File_Chooser* fileChooser_ = nullptr;
+  Fl_Window* palette_ = nullptr;
+  glDrawSurface* surface_ = nullptr;
+  bool quit_ = false;
+  std::atomic<bool> remoteRateVisible_{true};  ///< Asked by the timer's thread, applied here.
+};

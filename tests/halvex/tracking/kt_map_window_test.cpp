@@ -1,0 +1,214 @@
+// The windowed tracker's main window object under a virtual X server, driven through its
+// controls and with real pointer and key input from xdotool.
+#include "halvex/tracking/kt_map_window.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/callback_list.h"
+#include "common/name_registry.h"
+#include "common/platform/paths.h"
+#include "halvex/view/gl_draw_surface.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// Runs the toolkit until `done` holds or five seconds pass.
+bool pumpUntil(const std::function<bool()>& done) {
+  const auto limit = Clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (Clock::now() > limit) return false;
+    Fl::wait(0.02);
+  }
+  return true;
+}
+
+/// Runs the toolkit for `seconds`.
+void pumpFor(double seconds) {
+  const auto limit = Clock::now() + std::chrono::duration<double>(seconds);
+  while (Clock::now() < limit) Fl::wait(0.02);
+}
+
+/// Clicks the middle of `widget` with the real pointer.
+void click(Fl_Widget* widget) {
+  Fl_Window* top = widget->top_window();
+  const int x = top->x() + widget->x() + widget->w() / 2;
+  const int y = top->y() + widget->y() + widget->h() / 2;
+  const std::string command =
+      "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    start_ = currentDirectory();
+    ASSERT_TRUE(setCurrentDirectory(std::string(HALVEX_SOURCE_DIR) + "/demo/halvex"));
+    window_ = std::make_unique<KT_mapWindow>("", "demo");
+    window_->mainWindow->position(0, 0);
+  }
+  void TearDown() override {
+    window_.reset();
+    setCurrentDirectory(start_);
+  }
+  std::string start_;
+  std::unique_ptr<KT_mapWindow> window_;
+};
+
+TEST_F(MainWindowTest, TitleSizeAndTheButtonsOpenTheirWindows) {
+  KT_mapWindow& w = *window_;
+  w.mainWindow->show();
+  ASSERT_TRUE(pumpUntil([&] { return w.mainWindow->visible() != 0; }));
+  pumpFor(0.3);  // mapped and drawn before the first click
+  EXPECT_STREQ(w.mainWindow->label(),
+               "Kestrane / Polvarin: Wayloom:  Version 0.15 - Mon Sep 12 11:40:05 2005");
+  EXPECT_EQ(w.mainWindow->w(), 837);
+  EXPECT_EQ(w.mainWindow->h(), 877);
+  // The menu bar leaves the four buttons free to press.
+  EXPECT_LE(w.menuBar->x() + w.menuBar->w(), w.filesButton->x());
+
+  const std::vector<std::pair<Fl_Widget*, Fl_Window*>> buttons = {
+      {w.inputsButton, w.inputsDialog().window},
+      {w.outputsButton, w.outputsDialog().window},
+      {w.filesButton, w.masterConfigDialog().window},
+      {w.graphicsButton, w.toolWindow().window}};
+  for (const auto& [button, dialog] : buttons) {
+    EXPECT_FALSE(dialog->shown());
+    click(button);
+    EXPECT_TRUE(pumpUntil([&] { return dialog->shown() != 0; })) << button->label();
+    // Without a window manager the dialog opens over the button strip: out of the way.
+    dialog->hide();
+    pumpFor(0.1);
+  }
+  EXPECT_STREQ(w.inputsDialog().window->label(),
+               "Kestrane / Polvarin :  Input/Output definitions: Inputs");
+  EXPECT_STREQ(w.outputsDialog().window->label(),
+               "Kestrane / Polvarin :  Input/Output definitions: Outputs");
+  EXPECT_STREQ(w.masterConfigDialog().window->label(),
+               "Kestrane / Polvarin :  Master Configuration File");
+  EXPECT_STREQ(w.toolWindow().window->label(), "Kestrane / Polvarin : Wayloom Preferences");
+}
+
+TEST_F(MainWindowTest, ConfigurationFillsTheChoicesAndDialogs) {
+  KT_mapWindow& w = *window_;
+  w.loadConfiguration("demo.cfg");
+  Fl_Choice* target = w.toolWindow().targetChoice;
+  ASSERT_EQ(target->size() - 1, 8);  // one item per node, plus the closing item
+  EXPECT_STREQ(target->menu()[0].label(), "001: Command post");
+  EXPECT_STREQ(target->menu()[2].label(), "003: Scout, north");
+  // The preferences choose target 1 and chase 2, and three close vehicles.
+  EXPECT_EQ(target->value(), 0);
+  EXPECT_EQ(w.toolWindow().chaseChoice->value(), 1);
+  EXPECT_STREQ(w.toolWindow().closeChoice->menu()[0].label(), "NONE");
+  EXPECT_EQ(w.toolWindow().closeChoice->value(), 3);
+  // The definitions select the local state input and output.
+  EXPECT_TRUE(w.inputsDialog().localButton->value());
+  EXPECT_FALSE(w.inputsDialog().multicastButton->value());
+  EXPECT_STREQ(w.inputsDialog().localFilePath->value(), "replay.txt");
+  EXPECT_TRUE(w.outputsDialog().localStateButton->value());
+  EXPECT_STREQ(w.outputsDialog().generationLabel->label(), "State File Generation is Off");
+  EXPECT_STREQ(w.outputsDialog().counterBox->label(), "Counter 00000000000000");
+  EXPECT_STREQ(w.masterConfigDialog().masterPath->value(), "demo.cfg");
+  EXPECT_STREQ(w.masterConfigDialog().files[MasterConfigDialogUi::kNodeFile].path->value(),
+               "nodes.txt");
+
+  // Choosing another target takes its node's id.
+  target->value(2);
+  target->do_callback();
+  EXPECT_EQ(w.model().settings().targetId, 3);
+}
+
+TEST_F(MainWindowTest, NavigationAndDisplayButtonsExcludeEachOther) {
+  KT_mapWindow& w = *window_;
+  ToolWindowUi& tool = w.toolWindow();
+  w.showToolWindow();
+  ASSERT_TRUE(pumpUntil([&] { return tool.window->visible() != 0; }));
+  pumpFor(0.3);  // drawn once, so that the sections are laid out
+  click(tool.navCenterButton);
+  ASSERT_TRUE(pumpUntil([&] { return w.model().settings().navigationMode == 1; }));
+  EXPECT_FALSE(tool.navFrameAllButton->value());
+  EXPECT_TRUE(tool.navCenterButton->value());
+  EXPECT_FALSE(tool.navRoamButton->value());
+  // Pressing the set button again keeps it set.
+  click(tool.navCenterButton);
+  pumpFor(0.3);  // let the click arrive
+  EXPECT_TRUE(tool.navCenterButton->value());
+  EXPECT_EQ(w.model().settings().navigationMode, 1);
+  click(tool.displayTargetsButton);
+  ASSERT_TRUE(pumpUntil([&] { return w.model().settings().displayMode == 1; }));
+  EXPECT_FALSE(tool.displayAllButton->value());
+  EXPECT_TRUE(tool.displayTargetsButton->value());
+}
+
+/// The message of the first open message box, or empty.
+std::string messageBoxText() {
+  for (Fl_Window* win = Fl::first_window(); win != nullptr; win = Fl::next_window(win)) {
+    for (int k = 0; k < win->children(); ++k) {
+      const char* label = win->child(k)->label();
+      if (label != nullptr && std::string(label).find("project") != std::string::npos) {
+        return label;
+      }
+    }
+  }
+  return "";
+}
+
+TEST_F(MainWindowTest, LocalInputStreamWithoutProjectAsksForOne) {
+  KT_mapWindow& w = *window_;
+  w.mainWindow->show();
+  ASSERT_TRUE(pumpUntil([&] { return w.mainWindow->visible() != 0; }));
+  const Fl_Menu_Item* local = w.menuBar->find_item("file/load/input streams/local");
+  ASSERT_NE(local, nullptr);
+  // The prompt is modal: look at it and cancel it from a time-out while it waits.
+  static std::string seen;
+  seen.clear();
+  Fl::add_timeout(0.5, [](void*) {
+    seen = messageBoxText();
+    std::system("xdotool key Escape");
+  });
+  w.menuBar->picked(local);
+  EXPECT_EQ(seen, KT_mapWindow::kProjectRequired);
+  EXPECT_FALSE(w.quit());
+}
+
+/// Records what the "manu event tool" list fires.
+std::vector<int> fired;
+void recordFire(int pressed, void*) {
+  fired.push_back(pressed);
+}
+
+TEST_F(MainWindowTest, LoopFiresTheEventToolListOnEachButtonChange) {
+  KT_mapWindow& w = *window_;
+  fired.clear();
+  static KT_mapWindow* running = nullptr;
+  running = &w;
+  // Once the loop runs: press and release over the bare screen, then close the window.
+  Fl::add_timeout(0.5, [](void*) {
+    auto* list = static_cast<CallbackList*>(NameRegistry::instance().find("manu event tool"));
+    if (list != nullptr) list->add(recordFire, nullptr);
+    std::system("xdotool mousemove 1200 1000 mousedown 1");
+    Fl::add_timeout(0.3, [](void*) {
+      std::system("xdotool mouseup 1");
+      Fl::add_timeout(0.3, [](void*) { running->close_(); });
+    });
+  });
+  const auto start = Clock::now();
+  w.runLoop();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(fired, (std::vector<int>{1, 0}));
+  EXPECT_GT(w.surface()->framesDrawn(), 0);
+}
+
+}  // namespace
