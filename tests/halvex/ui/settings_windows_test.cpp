@@ -20,7 +20,7 @@ using ui_test::onlyWidgetLabelled;
 using ui_test::widgetsLabelled;
 
 /// A section as laid out: heading text, group y and height.
-struct SectionSpec {
+struct SectionLayout {
   const UiSection* section;
   const char* heading;
   int y;
@@ -30,20 +30,20 @@ struct SectionSpec {
 /// Checks a window's sections after drawing: the pack opening with its spacer, then each
 /// section at its place with its heading first.
 void expectSections(const Fl_Pack* pack, int x, int width, int headingWidth,
-                    const std::vector<SectionSpec>& sections) {
+                    const std::vector<SectionLayout>& sections) {
   ASSERT_NE(pack, nullptr);
   EXPECT_EQ(pack->type(), Fl_Pack::VERTICAL);
   EXPECT_EQ(pack->parent(), pack->window());
   expectGeometry(pack->child(0), x, 4, width, 5);
-  for (const SectionSpec& spec : sections) {
-    Fl_Group* group = spec.section->group;
-    ASSERT_NE(group, nullptr) << spec.heading;
-    EXPECT_EQ(group->parent(), pack) << spec.heading;
-    EXPECT_EQ(group->box(), FL_UP_BOX) << spec.heading;
-    expectGeometry(group, x, spec.y, width, spec.h);
-    EXPECT_EQ(group->child(0), spec.section->heading) << spec.heading;
-    EXPECT_STREQ(spec.section->heading->label(), spec.heading);
-    expectGeometry(spec.section->heading, x, spec.y, headingWidth, 25);
+  for (const SectionLayout& expected : sections) {
+    Fl_Group* group = expected.section->group;
+    ASSERT_NE(group, nullptr) << expected.heading;
+    EXPECT_EQ(group->parent(), pack) << expected.heading;
+    EXPECT_EQ(group->box(), FL_UP_BOX) << expected.heading;
+    expectGeometry(group, x, expected.y, width, expected.h);
+    EXPECT_EQ(group->child(0), expected.section->heading) << expected.heading;
+    EXPECT_STREQ(expected.section->heading->label(), expected.heading);
+    expectGeometry(expected.section->heading, x, expected.y, headingWidth, 25);
   }
 }
 
