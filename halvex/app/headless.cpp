@@ -1,8 +1,13 @@
 #include "halvex/app/headless.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "common/platform/paths.h"
 #include "common/platform/termination_signals.h"
@@ -123,15 +128,33 @@ int runHeadless(int argc, char** argv) {
               model.nodes().count(), model.nodes().portCount(), inputModeName(controls.inputMode),
               controls.localStateOutput ? model.stateOutput().fileName().c_str() : "(none)");
   std::fflush(stdout);
-  for (;;) {
+  // A watcher takes the termination signal: it ends a fetch in progress at once and wakes the
+  // loop from its wait.
+  std::mutex waitMutex;
+  std::condition_variable wake;
+  std::atomic<bool> ending{false};
+  std::thread watcher([&] {
+    signals.wait(-1);
+    ending.store(true);
+    engine.cancelFetches();
+    std::lock_guard<std::mutex> hold(waitMutex);
+    wake.notify_all();
+  });
+  while (!ending.load()) {
     engine.tick();
     double wait = engine.waitSeconds();
     // No window event can wake this loop, so multicast input is drained at 60 Hz at least.
     if (multicast && (wait < 0 || wait > SlotScheduler::kMaxWaitSeconds)) {
       wait = SlotScheduler::kMaxWaitSeconds;
     }
-    if (signals.wait(wait)) break;
+    std::unique_lock<std::mutex> hold(waitMutex);
+    if (wait < 0) {
+      wake.wait(hold, [&] { return ending.load(); });
+    } else {
+      wake.wait_for(hold, std::chrono::duration<double>(wait), [&] { return ending.load(); });
+    }
   }
+  watcher.join();
   engine.stop();
   // What each port took and lost: drops mean the buffers per port are too few for the traffic.
   for (int k = 0; k < model.nodes().portCount(); ++k) {

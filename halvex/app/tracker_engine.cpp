@@ -92,11 +92,13 @@ void TrackerEngine::updateRemotePeriod() {
 }
 
 void TrackerEngine::start() {
+  stopping_.store(false);
   model_.nodes().startReceivers();
   timer_.arm(remotePollDelayMs());
 }
 
 void TrackerEngine::stop() {
+  stopping_.store(true);  // ends a fetch in progress on the timer's thread
   timer_.stop();
   model_.nodes().stopReceivers();
 }
@@ -108,8 +110,8 @@ void TrackerEngine::tick() {
   inputStep(now);
   const TrackingSettings& settings = model_.settings();
   model_.nodes().buildNearest(settings.targetId, settings.chaseId);
-  if (scheduler_.enabledAndDue(SlotScheduler::kLocalOutput)) {
-    StateOutput& output = model_.stateOutput();
+  StateOutput& output = model_.stateOutput();
+  if (output.snapshotOn() && scheduler_.enabledAndDue(SlotScheduler::kLocalOutput)) {
     if (output.writeFrame(model_.nodes(), newStateData_.load()) && view_ != nullptr) {
       view_->framesWritten(output.frameCount());
     }
@@ -188,10 +190,13 @@ bool TrackerEngine::fetchIfDue(int64_t now) {
       !scheduler_.due(SlotScheduler::kRemoteInput, now)) {
     return false;
   }
-  int refresh = 0;
-  fetchRemoteState(model_.nodes(), remoteHost_.c_str(), remotePort_, remotePath_.c_str(), &refresh);
-  ++remoteFetches_;
+  // Restarted before the fetch, so that the other thread does not find the slot due meanwhile
+  // (the loop would pass without waiting for as long as a slow server takes).
   scheduler_.markRun(SlotScheduler::kRemoteInput, now);
+  int refresh = 0;
+  fetchRemoteState(model_.nodes(), remoteHost_.c_str(), remotePort_, remotePath_.c_str(), &refresh,
+                   &stopping_);
+  ++remoteFetches_;
   newStateData_.store(true);
   // A server refresh value governs polling while it is given, and the rate choice hides.
   const bool serverSetsRate = refresh >= kMinServerRefresh && refresh <= kMaxServerRefresh;

@@ -85,8 +85,13 @@ class TrackerEngine {
   double waitSeconds() const { return scheduler_.waitSeconds(); }
   /// The view was drawn: restarts the display slot.
   void frameDrawn();
-  /// Stops the remote-poll timer (waiting for a running poll) and the receive threads.
+  /// Stops the remote-poll timer (a poll in progress ends within 100 ms) and the receive
+  /// threads.
   void stop();
+
+  /// Ends a remote fetch in progress (within 100 ms) and any started before stop() or start();
+  /// callable from any thread.
+  void cancelFetches() { stopping_.store(true); }
 
   /// The remote-poll timer's callback: fetches when the remote slot is enabled and due, then
   /// arms the timer again.
@@ -134,6 +139,7 @@ class TrackerEngine {
   int remotePort_ = 0;
   std::string remotePath_;
   std::atomic<bool> newStateData_{false};
+  std::atomic<bool> stopping_{false};  ///< Set by stop(): a fetch in progress ends.
   std::atomic<int> serverRefresh_{0};
   std::atomic<long> remoteFetches_{0};
   OneShotTimer timer_;

@@ -147,6 +147,15 @@ int KF_Socket::isOpen() {
   return open_;
 }
 
+int KF_Socket::waitReadable(int ms) {
+  if (!open_ || dataSocket_ < 0) return -1;
+  pollfd ready{dataSocket_, POLLIN, 0};
+  int result;
+  do result = ::poll(&ready, 1, ms);
+  while (result < 0 && errno == EINTR);
+  return result < 0 ? -1 : (result > 0 ? 1 : 0);
+}
+
 int KF_Socket::localPort() const {
   int fd = dataSocket_;
   if (fd < 0) fd = listenSocket_.load();

@@ -61,6 +61,10 @@ class KF_Socket : public KF_SubSocket {
   /// milliseconds (0, the default: no limit), so that a peer that stalls fails the call.
   void setTimeout(int ms) { timeoutMs_ = ms > 0 ? ms : 0; }
 
+  /// Waits at most `ms` milliseconds until data (or the end of the stream) can be received.
+  /// Returns 1 when it can, 0 on time-out, -1 when the endpoint is not open or the wait fails.
+  int waitReadable(int ms);
+
   int mode() const { return mode_; }
   /// Port the endpoint is bound or connected to locally (0 when none), for tests and servers
   /// opened on port 0.

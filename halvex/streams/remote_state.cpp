@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -82,15 +83,36 @@ class SocketFeed {
  public:
   static constexpr int kChunkBytes = 64 * 1024;  ///< Bytes asked of the socket at once.
 
-  explicit SocketFeed(KF_Socket& socket) : socket_(socket) {}
+  /// Steps of the wait for data, ms: how soon a cancel is seen.
+  static constexpr int kWaitStepMs = 100;
+
+  SocketFeed(KF_Socket& socket, const std::atomic<bool>* cancel)
+      : socket_(socket),
+        cancel_(cancel),
+        deadline_(Clock::now() + std::chrono::milliseconds(kRemoteFetchLimitMs)) {}
 
   static int receive(void* source, char* buffer, int length) {
     return static_cast<SocketFeed*>(source)->take(buffer, length);
   }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  /// Waits for data in short steps, giving up on a cancel, a stall or the fetch's time limit.
+  bool dataReady() {
+    const auto stallLimit = Clock::now() + std::chrono::milliseconds(kRemoteStallMs);
+    for (;;) {
+      if (cancel_ != nullptr && cancel_->load()) return false;
+      const auto now = Clock::now();
+      if (now >= stallLimit || now >= deadline_) return false;
+      const int ready = socket_.waitReadable(kWaitStepMs);
+      if (ready != 0) return ready > 0;
+    }
+  }
+
   int take(char* buffer, int length) {
     if (position_ == fill_) {
+      if (!dataReady()) return 0;
       const int got = socket_.receive(chunk_.get(), kChunkBytes, kReceiveWaitBlock);
       if (got <= 0) return got;
       fill_ = got;
@@ -103,6 +125,8 @@ class SocketFeed {
   }
 
   KF_Socket& socket_;
+  const std::atomic<bool>* cancel_;  ///< Set by the owner to end the fetch; may be null.
+  Clock::time_point deadline_;       ///< End of the whole fetch.
   std::unique_ptr<char[]> chunk_{new char[kChunkBytes]};
   int fill_ = 0;
   int position_ = 0;
@@ -168,7 +192,7 @@ int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refre
 }
 
 bool fetchRemoteState(const NodeTable& table, const char* host, int port, const char* path,
-                      int* refreshOut) {
+                      int* refreshOut, const std::atomic<bool>* cancel) {
   if (refreshOut != nullptr) *refreshOut = 0;
   char request[kRemoteRequestBytes];
   const int length = formatRemoteRequest(request, sizeof request, host, path);
@@ -180,7 +204,7 @@ bool fetchRemoteState(const NodeTable& table, const char* host, int port, const 
   socket.setTimeout(kRemoteStallMs);
   if (!socket.openTcpClient(address, port, 1)) return false;
   if (sendAll(socket, request, length)) {
-    SocketFeed feed(socket);
+    SocketFeed feed(socket, cancel);
     HttpLineReader lines(SocketFeed::receive, &feed);
     readRemoteResponse(table, lines, refreshOut);
   }

@@ -6,6 +6,7 @@
 //   <REFRESH> 5
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 class HttpLineReader;
@@ -16,6 +17,8 @@ constexpr int kRemoteRequestBytes = 2048;
 /// Longest wait for a connection, or for the next bytes of a response, ms: a server that stalls
 /// ends the fetch instead of holding the poll (and the tracker's shutdown) forever.
 constexpr int kRemoteStallMs = 5000;
+/// Longest whole fetch, ms: a server that trickles its response ends there too.
+constexpr int kRemoteFetchLimitMs = 30000;
 
 /// Writes "GET <path> HTTP/1.0\r\nHost: <host>\r\n\r\n" into buffer (size bytes, terminator
 /// included). Returns its length, or -1 when host or path is null or holds a line break, the host
@@ -33,7 +36,8 @@ int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refre
 /// state records to `table` as they arrive. Returns true when the connection was made, whatever
 /// the body held; false, with nothing applied, when the request is refused by
 /// formatRemoteRequest, the host name does not resolve or the connection fails (within
-/// kRemoteStallMs). A response that stalls for kRemoteStallMs ends there. *refreshOut,
-/// when given, is set to 0 first.
+/// kRemoteStallMs). A response that stalls for kRemoteStallMs, or runs longer than
+/// kRemoteFetchLimitMs, ends there, and so does one whose `cancel` flag is set (checked at
+/// least every 100 ms). *refreshOut, when given, is set to 0 first.
 bool fetchRemoteState(const NodeTable& table, const char* host, int port, const char* path,
-                      int* refreshOut);
+                      int* refreshOut, const std::atomic<bool>* cancel = nullptr);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/platform/perf_counter.h"
 #include "halvex/app/rate_tables.h"
@@ -289,6 +290,37 @@ TEST_F(EngineTest, RunningTimerAndLoopFetchOneAtATimeAndStopCleanly) {
   EXPECT_DOUBLE_EQ(node(2).latitude, 1.0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(engine.remoteFetches(), fetches);  // nothing polls after stop
+}
+
+TEST_F(EngineTest, StalledServerNeitherSpinsTheLoopNorHoldsTheStop) {
+  testserver::RawServer server(RAW_SERVER_SCRIPT,
+                               {"--body", dir_.write("partial", "<dgc>\n"), "--stall"});
+  ASSERT_GT(server.port(), 0);
+  TrackerEngine engine(model_);
+  EngineControls& c = engine.controls();
+  c.inputMode = IoDefinitions::kInputRemoteState;
+  c.remoteHost = "127.0.0.1";
+  c.remotePort = server.port();
+  c.remotePath = "/state.txt";
+  engine.tick();  // takes the settings and enables the slot
+  SlotScheduler& s = engine.scheduler();
+  s.markRun(Slot::kRemoteInput, perfCounter() - 20 * s.frequency());
+  std::thread poll([&] { engine.remotePoll(); });  // the timer's poll, held by the server
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (engine.remoteFetches() == 0 && std::chrono::steady_clock::now() < limit) {
+    // While the poll waits, the slot has restarted: the loop waits instead of spinning.
+    if (s.lastRun(Slot::kRemoteInput) > perfCounter() - s.frequency()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_FALSE(s.due(Slot::kRemoteInput, perfCounter()));
+  engine.tick();
+  EXPECT_GT(engine.waitSeconds(), 0.0);
+  EXPECT_EQ(engine.remoteFetches(), 0);  // still inside the fetch
+  const auto start = std::chrono::steady_clock::now();
+  engine.stop();  // ends the fetch in progress
+  poll.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(engine.remoteFetches(), 1);
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ import time
 import unittest
 
 HALVEX = PKTSEND = None
+RAW_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "streams",
+                          "raw_http_server.py")
 RUNNING = []  # trackers to kill when a test fails before stopping them
 
 NODES = "1 Command post\n2 Recovery truck\n3 Scout\n"
@@ -176,6 +178,30 @@ class HeadlessTracker(unittest.TestCase):
             self.assertEqual(status, 0)
         finally:
             server.terminate()
+            server.communicate()
+
+    def test_ends_promptly_on_a_signal_while_the_server_stalls(self):
+        # The server sends the start of a body and then nothing, holding the connection open.
+        body = os.path.join(self.dir, "partial")
+        with open(body, "w") as f:
+            f.write("HTTP/1.0 200 OK\r\n\r\n<dgc>\n")
+        server = subprocess.Popen(
+            [sys.executable, RAW_SERVER, "--body", body, "--stall"], stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, text=True)
+        try:
+            port = server.stdout.readline().strip()
+            tracker = Tracker(self.folder("stalled"),
+                              ["Active Input REMOTE_STATE", "Input RemoteIp 127.0.0.1",
+                               "Input RemotePort " + port, "Input RemoteStateFile /s.txt"],
+                              options=("--remote-rate", "1 spp"))
+            time.sleep(2.5)  # a fetch is held by the server by now
+            start = time.monotonic()
+            status, out = tracker.stop()
+            self.assertEqual(status, 0)
+            self.assertLess(time.monotonic() - start, 2.0)
+            self.assertIn("stopped on signal", out)
+        finally:
+            server.kill()
             server.communicate()
 
     def test_usage_errors(self):
