@@ -131,8 +131,9 @@ void TrackerEngine::pushSettings() {
   nodes.setBytesPerBuffer(controls_.bytesPerBuffer);
   nodes.setBuffersPerPort(controls_.buffersPerPort);
   IoDefinitions& io = model_.ioDefinitions();
-  io.multicastBytesPerBuffer = controls_.bytesPerBuffer;
-  io.multicastBuffersPerPort = controls_.buffersPerPort;
+  // The values in force: the table refuses or bounds unusable ones.
+  io.multicastBytesPerBuffer = nodes.bufferBytes();
+  io.multicastBuffersPerPort = nodes.buffersPerPort();
   // New records take the table's thresholds, so pushing only changes is enough.
   if (controls_.mediumIdle != pushedMediumIdle_ || controls_.badIdle != pushedBadIdle_) {
     nodes.setIdleThresholds(controls_.mediumIdle, controls_.badIdle);
