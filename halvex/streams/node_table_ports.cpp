@@ -6,25 +6,13 @@
 #include <string>
 
 #include "common/platform/sleep.h"
+#include "halvex/config/cut_line.h"
 #include "halvex/streams/input_port.h"
 #include "halvex/tracking/node_table.h"
 
 namespace {
 
 constexpr int kPortTokens = 3;  ///< Name, group and port.
-
-/// Reads one line of at most size - 1 characters into `line`; the rest of a longer line is
-/// dropped rather than read as a line of its own. Returns false at the end of the file.
-bool readPortFileLine(FILE* file, char* line, int size) {
-  int length = 0;
-  int c = EOF;
-  while ((c = std::getc(file)) != EOF) {
-    if (length < size - 1) line[length++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  line[length] = '\0';
-  return length > 0 || c != EOF;
-}
 
 bool isTokenSpace(char c) {
   return std::isspace(static_cast<unsigned char>(c)) != 0;
@@ -76,7 +64,7 @@ bool NodeTable::loadPortFile(const char* name) {
   FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
   if (file != nullptr) {
     char line[kPortLineBytes];
-    while (readPortFileLine(file, line, sizeof line)) readPortLine(line);
+    while (readCutLine(file, line, sizeof line)) readPortLine(line);
     std::fclose(file);
   }
   for (size_t i = 0; i < ports_.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/dlink_list.h"
+#include "halvex/config/cut_line.h"
 #include "halvex/streams/input_port.h"
 
 namespace {
@@ -43,20 +44,6 @@ double squaredDistance(const GroundPoint& a, const GroundPoint& b) {
   const double dLat = a.latitude - b.latitude;
   const double dLon = a.longitude - b.longitude;
   return dLat * dLat + dLon * dLon;
-}
-
-/// Reads one line of at most size - 1 characters into `line`; the rest of a longer line is
-/// dropped. Counts what it reads rather than measuring the text, so a NUL byte inside a line ends
-/// that line's text without costing the next line. Returns false at the end of the file.
-bool readCutLine(FILE* file, char* line, int size) {
-  int length = 0;
-  int c = EOF;
-  while ((c = std::getc(file)) != EOF) {
-    if (length < size - 1) line[length++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  line[length] = '\0';
-  return length > 0 || c != EOF;
 }
 
 }  // namespace
