@@ -193,10 +193,8 @@ void KT_mapWindow::showSettings() {
   tool_.targetIconButton->value(s.targetIcon);
   tool_.chaseIconButton->value(s.chaseIcon);
   tool_.closeIconButton->value(s.closeIcon);
-  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
-  if (s.navigationMode >= 0 && s.navigationMode < 3) setExclusive(nav, 3, nav[s.navigationMode]);
-  Fl_Button* display[] = {tool_.displayAllButton, tool_.displayTargetsButton};
-  if (s.displayMode >= 0 && s.displayMode < 2) setExclusive(display, 2, display[s.displayMode]);
+  if (s.navigationMode >= 0 && s.navigationMode < 3) chooseNavigation(s.navigationMode);
+  if (s.displayMode >= 0 && s.displayMode < 2) chooseDisplay(s.displayMode);
   tool_.nodeCommentButton->value(s.showComment[0]);
   tool_.packetComment1Button->value(s.showComment[1]);
   tool_.packetComment2Button->value(s.showComment[2]);
@@ -407,34 +405,32 @@ void KT_mapWindow::closeIconToggled() {
   model_.settings().closeIcon = tool_.closeIconButton->value() != 0;
 }
 
-void KT_mapWindow::setExclusive(Fl_Button* const* buttons, int count, Fl_Button* chosen) {
-  for (int k = 0; k < count; ++k) buttons[k]->value(buttons[k] == chosen ? 1 : 0);
+void KT_mapWindow::chooseNavigation(int mode) {
+  Fl_Button* buttons[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
+  for (int k = 0; k < 3; ++k) buttons[k]->value(k == mode ? 1 : 0);
+  model_.settings().navigationMode = mode;
+}
+
+void KT_mapWindow::chooseDisplay(int mode) {
+  Fl_Button* buttons[] = {tool_.displayAllButton, tool_.displayTargetsButton};
+  for (int k = 0; k < 2; ++k) buttons[k]->value(k == mode ? 1 : 0);
+  model_.settings().displayMode = mode;
 }
 
 void KT_mapWindow::navigationFrameAll() {
-  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
-  setExclusive(nav, 3, nav[0]);
-  model_.settings().navigationMode = 0;
+  chooseNavigation(0);
 }
 void KT_mapWindow::navigationCenter() {
-  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
-  setExclusive(nav, 3, nav[1]);
-  model_.settings().navigationMode = 1;
+  chooseNavigation(1);
 }
 void KT_mapWindow::navigationRoam() {
-  Fl_Button* nav[] = {tool_.navFrameAllButton, tool_.navCenterButton, tool_.navRoamButton};
-  setExclusive(nav, 3, nav[2]);
-  model_.settings().navigationMode = 2;
+  chooseNavigation(2);
 }
 void KT_mapWindow::displayAllNodes() {
-  Fl_Button* display[] = {tool_.displayAllButton, tool_.displayTargetsButton};
-  setExclusive(display, 2, display[0]);
-  model_.settings().displayMode = 0;
+  chooseDisplay(0);
 }
 void KT_mapWindow::displayTargetVehicles() {
-  Fl_Button* display[] = {tool_.displayAllButton, tool_.displayTargetsButton};
-  setExclusive(display, 2, display[1]);
-  model_.settings().displayMode = 1;
+  chooseDisplay(1);
 }
 
 void KT_mapWindow::commentNodeToggled() {

@@ -117,8 +117,10 @@ class KT_mapWindow : public MainWindowUi,
   void projectRequired();
   /// Says that project operations are not available yet.
   void projectsNotAvailable();
-  /// Makes the navigation (or display) buttons exclude each other, `chosen` set.
-  void setExclusive(Fl_Button* const* buttons, int count, Fl_Button* chosen);
+  /// Sets navigation mode `mode` (0 to 2) and only its button.
+  void chooseNavigation(int mode);
+  /// Sets display mode `mode` (0 or 1) and only its button.
+  void chooseDisplay(int mode);
   /// Sets the remote rate choice's visibility on the loop's thread (from the timer's thread).
   static void applyRemoteRate(void* window);
 
