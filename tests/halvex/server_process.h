@@ -67,6 +67,12 @@ class ChildProcess {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
+  /// Asks the process to end (SIGTERM) and waits for it; its exit status, or -1.
+  int terminate() {
+    if (pid_ > 0) ::kill(pid_, SIGTERM);
+    return wait();
+  }
+
   /// Whether the process was started and has not ended.
   bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 

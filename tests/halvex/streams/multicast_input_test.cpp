@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,8 +20,7 @@
 #include "halvex/streams/port_receiver.h"
 #include "halvex/tracking/node_table.h"
 #include "tests/halvex/scratch_dir.h"
-
-extern char** environ;
+#include "tests/halvex/server_process.h"
 
 namespace {
 
@@ -33,48 +31,16 @@ constexpr int kPort = 47001;
 constexpr auto kPatience = std::chrono::seconds(20);  // TSAN and a busy machine are slow
 constexpr const char* kStart = "2026-12-07T12:35:19.5";
 
-/// Starts pktsend with `args`; returns its process id, or -1.
-pid_t startPktsend(const std::vector<std::string>& args) {
+/// pktsend with `args` (and --quiet), as a child process ended with the test.
+std::unique_ptr<testserver::ChildProcess> startPktsend(const std::vector<std::string>& args) {
   std::vector<std::string> all{PKTSEND_PATH, "--quiet"};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, PKTSEND_PATH, nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  return pid;
+  return std::make_unique<testserver::ChildProcess>(all, false);
 }
-
-/// Exit status of a child, or -1 when it did not exit normally.
-int waitExit(pid_t pid) {
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
-/// Ends a background sender however the test ends, so that none outlives it.
-class SenderGuard {
- public:
-  explicit SenderGuard(pid_t pid) : pid_(pid) {}
-  SenderGuard(const SenderGuard&) = delete;
-  SenderGuard& operator=(const SenderGuard&) = delete;
-  ~SenderGuard() { stop(); }
-  /// Sends SIGTERM and returns the exit status (-1 when not running).
-  int stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
-    const int status = waitExit(pid_);
-    pid_ = -1;
-    return status;
-  }
-
- private:
-  pid_t pid_;
-};
 
 /// Runs pktsend to its end; returns its exit status.
 int runPktsend(const std::vector<std::string>& args) {
-  return waitExit(startPktsend(args));
+  return startPktsend(args)->wait();
 }
 
 /// pktsend arguments for `count` packets of `ids`, unpaced, to the test group and `port`.
@@ -324,10 +290,9 @@ TEST_F(MulticastInputTest, StopStartCyclesAndDestructionWhilePacketsFlow) {
   portFile_ = dir_.write("ports.mcp", "a " + std::string(kGroup) + " " + std::to_string(kPort) +
                                           "\nb " + kGroup + " " + std::to_string(kPort) + "\n");
   // At most 30 s of packets, should the test fail before it ends the sender.
-  const pid_t pid = startPktsend({"--group", kGroup, "--port", std::to_string(kPort), "--ids",
-                                  "1-10", "--rate", "20000", "--count", "600000"});
-  ASSERT_GT(pid, 0);
-  SenderGuard sender(pid);
+  auto sender = startPktsend({"--group", kGroup, "--port", std::to_string(kPort), "--ids", "1-10",
+                              "--rate", "20000", "--count", "600000"});
+  ASSERT_TRUE(sender->running());
   int applied = 0;
   {
     NodeTable table(200, 50);
@@ -362,7 +327,7 @@ TEST_F(MulticastInputTest, StopStartCyclesAndDestructionWhilePacketsFlow) {
     EXPECT_FALSE(table.receiving());
     EXPECT_EQ(table.portCount(), 0);
   }
-  EXPECT_EQ(sender.stop(), 0);
+  EXPECT_EQ(sender->terminate(), 0);
   EXPECT_GT(applied, 0);
 }
 
