@@ -1,0 +1,1 @@
+#include "common/mesh_shape.h"

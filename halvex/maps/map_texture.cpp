@@ -1,0 +1,3 @@
+#include "halvex/maps/map_texture.h"
+
+int gMapLoadCountdown = 0;
