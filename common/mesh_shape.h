@@ -18,17 +18,33 @@ class MeshShape {
     Vertex first;
     Vertex second;
   };
+  /// Receives a shape's strips in draw order.
+  class StripSink {
+   public:
+    virtual ~StripSink() = default;
+    virtual void beginStrip() = 0;
+    virtual void vertex(const double normal[3], const double position[3]) = 0;
+    virtual void endStrip() = 0;
+  };
+
   virtual ~MeshShape() = default;
   /// Draws every strip with positions multiplied by scale (needs a current context).
   virtual void drawScaled(double scale);
+  /// Sends every strip to sink as drawScaled draws it, positions multiplied by scale.
+  void emitScaled(double scale, StripSink& sink) const;
   int bands() const { return bands_; }
   int slices() const { return slices_; }
+  int flag() const { return flag_; }
+  double param() const { return param_; }
   double scale() const { return scale_; }
   /// Strip b (0 .. bands-1): slices + 1 pairs.
   const std::vector<Pair>& strip(int b) const { return strips_[b]; }
 
  protected:
+  /// Strips are made by the kinds; a count below 1 gives a shape without strips.
   MeshShape(int bands, int slices, int flag, double param);
+  /// Whether each pair is emitted second vertex first.
+  virtual bool secondVertexFirst() const { return false; }
   int bands_;
   int slices_;
   int flag_;
@@ -48,6 +64,9 @@ class TorusShape : public MeshShape {
  public:
   TorusShape(int bands, int slices, double ringRadius = 1.0, double tubeRadius = 0.1);
   void drawScaled(double scale) override;
+
+ protected:
+  bool secondVertexFirst() const override { return true; }
 };
 
 /// Rod of length 1 from radius topRadius at height 1 down to bottomRadius at height 0.

@@ -10,9 +10,20 @@
 /// positions are world units: longitude as x, latitude as y, in degrees.
 class ViewCamera {
  public:
-  static constexpr int kEventPush = 1;     ///< Toolkit event number of a button press.
-  static constexpr int kEventRelease = 2;  ///< Of a button release.
-  static constexpr int kEventDrag = 5;     ///< Of a drag.
+  static constexpr int kEventPush = 1;             ///< Toolkit event number of a button press.
+  static constexpr int kEventRelease = 2;          ///< Of a button release.
+  static constexpr int kEventDrag = 5;             ///< Of a drag.
+  static constexpr double kFrustumFactor = 1.0;    ///< Near plane distance per unit of extent.
+  static constexpr double kFarFactor = 20.0;       ///< Far plane distance per unit of extent.
+  static constexpr double kDistanceFactor = -5.0;  ///< Eye offset along z per unit of extent.
+  static constexpr double kNearTangent = 0.1;    ///< Half the frustum width at the near plane / n.
+  static constexpr double kMinPitch = -89.0;     ///< Lowest pitch (degrees).
+  static constexpr double kMaxPitch = 0.0;       ///< Highest pitch: looking straight down.
+  static constexpr double kFullTurn = 360.0;     ///< Heading wraps beyond plus or minus this.
+  static constexpr double kTurnPerPixel = 0.01;  ///< Degrees per pixel of offset, per frame.
+  static constexpr double kZoomBase = 4.0;       ///< Extent factor for a drag of one window width.
+  static constexpr int kPickRegion = 10;         ///< Width and height of the pick region (pixels).
+  static constexpr double kFallbackExtent = 250.0;  ///< Extent when the .view file is damaged.
 
   ViewCamera();
   virtual ~ViewCamera() = default;
@@ -32,6 +43,12 @@ class ViewCamera {
   /// Per-frame viewport, projection (with a 10x10 pick region when pick) and model-view, then
   /// the eye and the view, up and right vectors. Needs a current context.
   void apply(double width, double height, bool pick);
+  /// As apply, but computes the matrices OpenGL would form instead of calling it (no pick
+  /// region); for code and tests without a context.
+  void applyComputed(double width, double height);
+  /// The projection and model-view matrices OpenGL forms for the current extent, aspect, pitch
+  /// and heading (no pick region).
+  void computeMatrices(float projection[Matrix4::kSize], float modelView[Matrix4::kSize]) const;
 
   /// Reads the .view file at path: centre and extent, then pitch and heading. A missing file
   /// changes nothing; an unreadable first line gives centre (0, 0) and extent 250.
@@ -76,6 +93,11 @@ class ViewCamera {
   double tanHalfHeight() const { return tanHalfHeight_; }
 
  private:
+  /// Per-frame steps before the matrices: window size, the running drag and the rotations.
+  void beginFrame(double width, double height);
+  /// Per-frame steps after the matrices: tangents, inverse model-view, eye and vectors.
+  void finishFrame();
+
   double pitch_ = 0;    ///< Degrees, -89 to 0.
   double heading_ = 0;  ///< Degrees, -360 to 360.
   int lastEvent_ = -1;
@@ -104,3 +126,7 @@ class ViewCamera {
   float right_[3] = {1, 0, 0};
   double tanHalfWidth_ = 0.7, tanHalfHeight_ = 0.7;
 };
+
+/// The .view file beside the program: exePath with its extension replaced by ".view" (appended
+/// when the file name has none).
+std::string viewFilePath(const std::string& exePath);
