@@ -111,11 +111,17 @@ void TrackerEngine::tick() {
   const TrackingSettings& settings = model_.settings();
   model_.nodes().buildNearest(settings.targetId, settings.chaseId);
   StateOutput& output = model_.stateOutput();
-  if (output.snapshotOn() && scheduler_.enabledAndDue(SlotScheduler::kLocalOutput)) {
-    if (output.writeFrame(model_.nodes(), newStateData_.load()) && view_ != nullptr) {
+  if (scheduler_.enabledAndDue(SlotScheduler::kLocalOutput)) {
+    if (output.snapshotOn() && output.writeFrame(model_.nodes(), newStateData_.load()) &&
+        view_ != nullptr) {
       view_->framesWritten(output.frameCount());
     }
     scheduler_.markRun(SlotScheduler::kLocalOutput, now);
+  }
+  // The client slots run nothing here; marking them run keeps their periods pacing the wait,
+  // which would otherwise stay zero once they fell due and spin the loop.
+  for (SlotScheduler::Slot slot : {SlotScheduler::kClientInput, SlotScheduler::kClientOutput}) {
+    if (scheduler_.enabledAndDue(slot)) scheduler_.markRun(slot, now);
   }
   if (scheduler_.enabledAndDue(SlotScheduler::kDisplay) && view_ != nullptr) {
     view_->redrawRequested();

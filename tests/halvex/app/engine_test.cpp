@@ -192,6 +192,31 @@ TEST_F(EngineTest, StateOutputRelaysStatusAndAgeOnlyAfterStateInput) {
   EXPECT_EQ(model_.stateOutput().frameCount(), 2);
 }
 
+// Slots that run nothing in the loop must not keep the wait at zero once they fall due: client
+// receiving and sending, and state output with generation switched off.
+TEST_F(EngineTest, DueSlotsWithNothingToRunStillPaceTheWait) {
+  TrackerEngine engine(model_, nullptr);
+  EngineControls& c = engine.controls();
+  SlotScheduler& s = engine.scheduler();
+  model_.stateOutput().setSnapshot(false);
+  const struct {
+    int inputMode;
+    bool localOutput;
+    bool clientOutput;
+    SlotScheduler::Slot slot;
+  } cases[] = {{IoDefinitions::kInputClient, false, false, Slot::kClientInput},
+               {IoDefinitions::kInputServer, false, true, Slot::kClientOutput},
+               {IoDefinitions::kInputServer, true, false, Slot::kLocalOutput}};
+  for (const auto& k : cases) {
+    c.inputMode = k.inputMode;
+    c.localStateOutput = k.localOutput;
+    c.clientOutput = k.clientOutput;
+    s.markRun(k.slot, perfCounter() - 5 * s.frequency());
+    engine.tick();
+    EXPECT_GT(engine.waitSeconds(), 0.0) << "slot " << k.slot;
+  }
+}
+
 TEST_F(EngineTest, DisplaySlotAsksForRedrawOnlyWhenShownAndDue) {
   RecordingView view;
   TrackerEngine engine(model_, &view);
