@@ -19,6 +19,16 @@ void NameRegistry::add(const char* name, void* object) {
   entries_.push_back(Entry{name, object});
 }
 
+void NameRegistry::remove(const char* name, void* object) {
+  if (name == nullptr) return;
+  for (auto k = entries_.begin(); k != entries_.end(); ++k) {
+    if (k->name == name && k->object == object) {
+      entries_.erase(k);
+      return;
+    }
+  }
+}
+
 void* NameRegistry::find(const char* name) const {
   if (name == nullptr) return nullptr;
   for (const Entry& entry : entries_) {

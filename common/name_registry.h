@@ -18,6 +18,9 @@ class NameRegistry {
   /// the earlier entry keeping precedence.
   void add(const char* name, void* object);
 
+  /// Removes the first entry with this name and object; ignored when there is none.
+  void remove(const char* name, void* object);
+
   /// Object of the first entry whose name equals `name` exactly (case-sensitive); null if none.
   void* find(const char* name) const;
 

@@ -24,7 +24,11 @@ void OneShotTimer::stop() {
     pending_ = false;
     changed_.notify_one();
   }
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
+  thread_.join();
+  // Joined from outside: ready to be armed again, on a new thread.
+  std::lock_guard<std::mutex> hold(mutex_);
+  stopping_ = false;
 }
 
 bool OneShotTimer::armed() const {

@@ -21,10 +21,10 @@ class OneShotTimer {
   ~OneShotTimer();
 
   /// Schedules one call after delayMs milliseconds (negative counts as 0), replacing any call
-  /// still pending. Ignored once stopped.
+  /// still pending. Ignored after a stop() from the callback itself.
   void arm(int delayMs);
-  /// Cancels a pending call, waits for a running one to return and ends the thread. Called from
-  /// the callback itself it only prevents further calls.
+  /// Cancels a pending call, waits for a running one to return and ends the thread; the timer
+  /// can then be armed again. Called from the callback itself it only prevents further calls.
   void stop();
 
   /// Whether a call is pending.

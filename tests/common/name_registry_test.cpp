@@ -4,7 +4,7 @@
 
 namespace {
 
-// The registry is process-wide and has no removal, so each test uses names of its own.
+// The registry is process-wide, so each test uses names of its own.
 
 TEST(NameRegistryTest, FindsOnlyExactCaseSensitiveNames) {
   NameRegistry& registry = NameRegistry::instance();
@@ -27,6 +27,15 @@ TEST(NameRegistryTest, FirstEntryWinsAndNullsAreIgnored) {
   registry.add("twice", &second);
   registry.add(nullptr, &second);
   EXPECT_EQ(registry.find("twice"), &first);
+  // Removal takes only the entry of that object; the later one then answers.
+  registry.remove("twice", &second);
+  EXPECT_EQ(registry.find("twice"), &first);
+  registry.add("twice", &second);
+  registry.remove("twice", &first);
+  EXPECT_EQ(registry.find("twice"), &second);
+  registry.remove("twice", &second);
+  registry.remove("twice", &second);  // nothing left to remove
+  EXPECT_EQ(registry.find("twice"), nullptr);
 }
 
 TEST(NameRegistryTest, KeepsItsOwnCopyOfTheName) {
