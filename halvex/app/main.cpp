@@ -9,6 +9,7 @@
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
 #include "halvex/app/headless.h"
+#include "halvex/app/splash_channel.h"
 #include "halvex/app/splash_link.h"
 #include "halvex/app/splash_window.h"
 #include "halvex/tracking/kt_map_window.h"
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
   std::printf("Creating splash Utility\n");
   static std::string exePath = ownPath(argv[0]);
   auto splash = std::make_unique<SplashLink>(exePath);
-  NameRegistry::instance().add("full exe name", &exePath);
+  setSplashChannel(splash.get());
+  NameRegistry::instance().add("full exe name", const_cast<char*>(exePath.c_str()));
   std::printf("Finished with splash utility stuff\n");
   std::fflush(stdout);
 
@@ -52,9 +54,14 @@ int main(int argc, char** argv) {
   if (argc >= 2 && argv[1][0] != '-') {
     const PathParts parts = splitPath(argv[1]);
     directory = parts.drive + parts.dir;
-    if (!directory.empty()) setCurrentDirectory(directory);
     baseName = parts.name;
     configPath = parts.name + parts.ext;
+    // A folder that cannot be entered keeps the path as given, so no other file of the same
+    // name is read in its place.
+    if (!directory.empty() && !setCurrentDirectory(directory)) {
+      std::fprintf(stderr, "halvex: cannot change to the folder %s\n", directory.c_str());
+      configPath = argv[1];
+    }
   }
 
   auto window = std::make_unique<KT_mapWindow>(directory, baseName);
@@ -67,6 +74,7 @@ int main(int argc, char** argv) {
   window->buildToolPalette();
   window->runLoop();
   window.reset();
+  setSplashChannel(nullptr);
   splash.reset();
   return 0;
 }

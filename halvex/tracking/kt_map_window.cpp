@@ -48,11 +48,6 @@ bool mousePressed() {
   return anyMouseButtonDown(fl_display);
 }
 
-/// The "manu event tool" list, created and registered by the loop.
-CallbackList* eventTool() {
-  return static_cast<CallbackList*>(NameRegistry::instance().find("manu event tool"));
-}
-
 }  // namespace
 
 KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& baseName)
@@ -72,7 +67,16 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
   model_.setListener(this);
   model_.nodes().setBytesPerBuffer(kInitialBufferBytes);
   model_.nodes().setBuffersPerPort(kInitialBuffersPerPort);
+  model_.nodes().setIdleThresholds(kDefaultMediumIdle, kDefaultBadIdle);
+  model_.settings().mediumIdle = kDefaultMediumIdle;
+  model_.settings().badIdle = kDefaultBadIdle;
   bindControls();
+  // Until files are read the windows show the settings in force, which every pass pushes back.
+  setChoiceItems(tool_.closeChoice, TrackerModel::closeChoiceLabels());
+  showSettings();
+  inputs_.bytesPerBufferInput->value(kInitialBufferBytes);
+  inputs_.buffersPerPortInput->value(kInitialBuffersPerPort);
+  outputs_.outputFilePath->value(model_.stateOutput().fileName().c_str());
   outputs_.generationToggle->value(model_.stateOutput().snapshotOn() ? 1 : 0);
   menuItems_ = makeMenuTable(this);
   installMenu(menuItems_.data());
@@ -82,6 +86,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
 
 KT_mapWindow::~KT_mapWindow() {
   engine_.stop();
+  if (eventTool_) NameRegistry::instance().remove("manu event tool", eventTool_.get());
   mainWindow->hide();
   tool_.window->hide();
   delete palette_;
@@ -177,6 +182,8 @@ void KT_mapWindow::nodeListRead() {
   setChoiceItems(tool_.targetChoice, nodes);
   setChoiceItems(tool_.chaseChoice, nodes);
   setChoiceItems(tool_.closeChoice, TrackerModel::closeChoiceLabels());
+  // The refilled choices keep showing the target, chase and count in force.
+  showSettings();
 }
 
 void KT_mapWindow::preferencesRead() {
@@ -266,7 +273,7 @@ void KT_mapWindow::readControls() {
                                                  : IoDefinitions::kInputNone;
   c.localStateFile = inputs_.localFilePath->value();
   c.remoteHost = inputs_.remoteHostInput->value();
-  c.remotePort = static_cast<int>(inputs_.remotePortInput->value());
+  c.remotePort = static_cast<int>(inputs_.remotePortInput->clamp(inputs_.remotePortInput->value()));
   c.remotePath = inputs_.remoteFileInput->value();
   c.bytesPerBuffer =
       static_cast<int>(inputs_.bytesPerBufferInput->clamp(inputs_.bytesPerBufferInput->value()));
@@ -280,6 +287,7 @@ void KT_mapWindow::readControls() {
 }
 
 void KT_mapWindow::pass() {
+  applyRemoteRate();
   readControls();
   engine_.tick();
 }
@@ -293,8 +301,10 @@ void KT_mapWindow::runLoop() {
   model_.nodes().setBytesPerBuffer(engine_.controls().bytesPerBuffer);
   model_.nodes().setBuffersPerPort(engine_.controls().buffersPerPort);
   engine_.start();
-  CallbackList* tool = new CallbackList();
-  NameRegistry::instance().add("manu event tool", tool);
+  if (!eventTool_) {
+    eventTool_ = std::make_unique<CallbackList>();
+    NameRegistry::instance().add("manu event tool", eventTool_.get());
+  }
   bool pressed = mousePressed();
   while (!quit_) {
     pass();
@@ -307,7 +317,7 @@ void KT_mapWindow::runLoop() {
     const bool now = mousePressed();
     if (now != pressed) {
       pressed = now;
-      if (CallbackList* list = eventTool()) list->fire(now ? 1 : 0);
+      eventTool_->fire(now ? 1 : 0);
     }
   }
   engine_.stop();
@@ -326,15 +336,16 @@ void KT_mapWindow::idleControlsShown(bool shown) {
 
 void KT_mapWindow::remoteRateShown(bool shown) {
   remoteRateVisible_ = shown;
-  Fl::awake(applyRemoteRate, this);
+  // Only wakes the loop, which applies it: a queued callback could outlive this window.
+  Fl::awake();
 }
 
-void KT_mapWindow::applyRemoteRate(void* window) {
-  auto* self = static_cast<KT_mapWindow*>(window);
-  if (self->remoteRateVisible_) {
-    self->inputs_.remoteRateChoice->show();
-  } else {
-    self->inputs_.remoteRateChoice->hide();
+void KT_mapWindow::applyRemoteRate() {
+  Fl_Widget* choice = inputs_.remoteRateChoice;
+  if (remoteRateVisible_ && !choice->visible()) {
+    choice->show();
+  } else if (!remoteRateVisible_ && choice->visible()) {
+    choice->hide();
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "halvex/ui/outputs_dialog.h"
 #include "halvex/ui/tool_window.h"
 
+class CallbackList;
 class Fl_File_Chooser;
 class Fl_Window;
 class glDrawSurface;
@@ -33,6 +35,9 @@ class KT_mapWindow : public MainWindowUi,
   /// Receive buffer settings before any file is read.
   static constexpr int kInitialBufferBytes = 200;
   static constexpr int kInitialBuffersPerPort = 50;
+  /// Idle thresholds before any preferences are read, s.
+  static constexpr double kDefaultMediumIdle = 2.0;
+  static constexpr double kDefaultBadIdle = 4.0;
   /// Text of the prompt for operations that need an open project.
   static constexpr const char* kProjectRequired =
       "You must have a project open to do this operation\nChoose one of the followig:";
@@ -121,8 +126,8 @@ class KT_mapWindow : public MainWindowUi,
   void chooseNavigation(int mode);
   /// Sets display mode `mode` (0 or 1) and only its button.
   void chooseDisplay(int mode);
-  /// Sets the remote rate choice's visibility on the loop's thread (from the timer's thread).
-  static void applyRemoteRate(void* window);
+  /// Shows or hides the remote rate choice as the remote-poll timer last asked.
+  void applyRemoteRate();
 
   std::string directory_;
   std::string baseName_;
@@ -138,4 +143,5 @@ class KT_mapWindow : public MainWindowUi,
   glDrawSurface* surface_ = nullptr;
   bool quit_ = false;
   std::atomic<bool> remoteRateVisible_{true};  ///< Asked by the timer's thread, applied here.
+  std::unique_ptr<CallbackList> eventTool_;    ///< "manu event tool", registered while alive.
 };

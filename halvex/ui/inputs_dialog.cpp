@@ -83,6 +83,9 @@ InputsDialogUi::InputsDialogUi() {
   // Right of this field the window ends, so its label stands on its left.
   bytesPerBufferInput = countInput(414, 275, kBufferWidth, " Bytes/Buffer", 1, kMaxBytesPerBuffer);
   bytesPerBufferInput->align(FL_ALIGN_LEFT);
+  // A buffer change restarts the receivers: take a value when it is entered, not per keystroke.
+  buffersPerPortInput->when(FL_WHEN_RELEASE | FL_WHEN_ENTER_KEY);
+  bytesPerBufferInput->when(FL_WHEN_RELEASE | FL_WHEN_ENTER_KEY);
 
   localSection = stack.openSection(313, 72, "Local state file snapshot Input file", kHeadingWidth);
   localFileButton = new Fl_Button(kModeX, 349, kFileButtonWidth, kRowHeight, "Input File");

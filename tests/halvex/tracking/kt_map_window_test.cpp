@@ -7,6 +7,7 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Value_Input.H>
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
@@ -128,6 +129,64 @@ TEST_F(MainWindowTest, ConfigurationFillsTheChoicesAndDialogs) {
   target->value(2);
   target->do_callback();
   EXPECT_EQ(w.model().settings().targetId, 3);
+}
+
+TEST_F(MainWindowTest, ResetKeepsTheChoicesOnTheSettingsInForce) {
+  KT_mapWindow& w = *window_;
+  w.loadConfiguration("demo.cfg");
+  Fl_Choice* target = w.toolWindow().targetChoice;
+  target->value(2);
+  target->do_callback();
+  w.toolWindow().resetButton->do_callback();
+  EXPECT_EQ(w.model().settings().targetId, 3);
+  EXPECT_EQ(target->value(), 2);
+  EXPECT_EQ(w.toolWindow().chaseChoice->value(), 1);
+  EXPECT_EQ(w.toolWindow().closeChoice->value(), 3);
+}
+
+// Before any file is read the windows show what the tracker uses, and a pass pushes the same
+// values back: idle thresholds 2 s and 4 s, 200-byte buffers, 50 per port.
+TEST(MainWindowDefaults, WithoutFilesTheWindowsShowTheSettingsInForce) {
+  KT_mapWindow w("", "");
+  ToolWindowUi& tool = w.toolWindow();
+  EXPECT_DOUBLE_EQ(tool.mediumIdleInput->value(), 2.0);
+  EXPECT_DOUBLE_EQ(tool.badIdleInput->value(), 4.0);
+  EXPECT_TRUE(tool.navRoamButton->value());
+  EXPECT_FALSE(tool.navFrameAllButton->value());
+  EXPECT_TRUE(tool.displayAllButton->value());
+  EXPECT_TRUE(tool.nodeCommentButton->value());
+  EXPECT_TRUE(tool.gpsCommentButton->value());
+  EXPECT_EQ(tool.closeChoice->value(), w.model().settings().closeCount);
+  EXPECT_DOUBLE_EQ(w.inputsDialog().bytesPerBufferInput->value(), 200);
+  EXPECT_DOUBLE_EQ(w.inputsDialog().buffersPerPortInput->value(), 50);
+  EXPECT_STREQ(w.outputsDialog().outputFilePath->value(),
+               w.model().stateOutput().fileName().c_str());
+  w.pass();
+  EXPECT_EQ(w.model().nodes().mediumIdleMs(), 2000);
+  EXPECT_EQ(w.model().nodes().badIdleMs(), 4000);
+  EXPECT_DOUBLE_EQ(w.model().settings().mediumIdle, 2.0);
+  EXPECT_EQ(w.model().nodes().bufferBytes(), 200);
+  EXPECT_EQ(w.model().nodes().buffersPerPort(), 50);
+}
+
+// A buffer change restarts the receivers, so a typed value counts only once it is entered.
+TEST_F(MainWindowTest, TypedBufferSizeTakesEffectWhenEntered) {
+  KT_mapWindow& w = *window_;
+  w.inputsDialog().window->position(0, 0);
+  w.showInputsDialog();
+  Fl_Value_Input* bytes = w.inputsDialog().bytesPerBufferInput;
+  ASSERT_TRUE(pumpUntil([&] { return w.inputsDialog().window->shown(); }));
+  pumpFor(0.3);
+  click(bytes);
+  pumpFor(0.2);
+  ASSERT_EQ(std::system("xdotool key ctrl+a BackSpace type --delay 30 500"), 0);
+  pumpFor(0.3);
+  w.pass();
+  EXPECT_EQ(w.model().nodes().bufferBytes(), 200);
+  ASSERT_EQ(std::system("xdotool key Return"), 0);
+  ASSERT_TRUE(pumpUntil([&] { return bytes->value() == 500; }));
+  w.pass();
+  EXPECT_EQ(w.model().nodes().bufferBytes(), 500);
 }
 
 TEST_F(MainWindowTest, NavigationAndDisplayButtonsExcludeEachOther) {
