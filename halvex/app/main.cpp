@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "common/mesh_shape.h"
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
 #include "halvex/app/headless.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--headless") == 0) {
     return runHeadless(argc - 2, argv + 2);
   }
+  createSharedShapes();
   if (argc >= 2 && std::strncmp(argv[1], SplashLink::kSplashArgument, 4) == 0) {
     std::printf("Creating splash screen\n");
     std::fflush(stdout);
