@@ -35,14 +35,28 @@ class MapLayer {
 
   const std::string& path() const { return path_; }
   int textureId() const { return textureId_; }
+  /// Replaces the texture identifier (-1 loads again at the next draw, 0 or below draws white).
+  void setTextureId(int id) { textureId_ = id; }
   double westX() const { return westX_; }
   double eastX() const { return eastX_; }
   double southY() const { return southY_; }
   double northY() const { return northY_; }
   double minExtent() const { return minExtent_; }
   double maxExtent() const { return maxExtent_; }
+  double xOffset() const { return xOffset_; }
+  double yOffset() const { return yOffset_; }
+  double heightDelta() const { return heightDelta_; }
+  double widthDelta() const { return widthDelta_; }
+  int rotationA() const { return rotationA_; }
+  int rotationB() const { return rotationB_; }
+  /// Factors of the last size preview.
+  double xScale() const { return xScale_; }
+  double yScale() const { return yScale_; }
 
  private:
+  /// Loads the texture when its turn has come; false when the layer is not drawn this frame.
+  bool readyToDraw();
+
   std::string path_;  ///< Empty when absent.
   bool hasPath_ = false;
   double westX_, eastX_, southY_, northY_;

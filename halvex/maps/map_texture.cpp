@@ -1,3 +1,300 @@
 #include "halvex/maps/map_texture.h"
 
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "common/platform/paths.h"
+#include "halvex/app/splash_channel.h"
+#include "halvex/maps/jpeg_image.h"
+#include "halvex/maps/sgi_image.h"
+#include "halvex/maps/texture_cache.h"
+#include "halvex/view/gl_extensions.h"
+
 int gMapLoadCountdown = 0;
+
+namespace {
+
+/// First texture identifier handed out.
+constexpr int kFirstTextureId = 2;
+/// Texture size assumed when no context answers GL_MAX_TEXTURE_SIZE.
+constexpr int kFallbackMaxTextureSize = 2048;
+/// Images up to this many times the largest texture in either direction are read (and scaled
+/// down); larger ones are refused as damaged.
+constexpr int kImageToTextureLimit = 16;
+/// Extension of the texture cache.
+constexpr const char* kCacheExtension = ".qtex";
+/// Longest splash status text.
+constexpr size_t kStatusSize = 512;
+/// Bytes per pixel of the two texture formats.
+constexpr int kRgbDepth = 3;
+constexpr int kRgbaDepth = 4;
+
+int gNextTextureId = kFirstTextureId;
+
+int maxTextureSize() {
+  GLint size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+  return size > 0 ? size : kFallbackMaxTextureSize;
+}
+
+bool textureObjectMode() {
+  const GlExtensions& e = glExtensions();
+  return e.textureObjects && e.bindTexture != nullptr && e.isTexture != nullptr;
+}
+
+/// Pixel rows without padding for unpacking and packing, restored on destruction.
+class TightPixelStore {
+ public:
+  explicit TightPixelStore(int unpackRowLength = 0) {
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    for (GLenum name : {GL_UNPACK_ROW_LENGTH, GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS,
+                        GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS}) {
+      glPixelStorei(name, 0);
+    }
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glPixelStorei(GL_PACK_SWAP_BYTES, GL_FALSE);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_PACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, unpackRowLength);
+  }
+  ~TightPixelStore() { glPopClientAttrib(); }
+  TightPixelStore(const TightPixelStore&) = delete;
+  TightPixelStore& operator=(const TightPixelStore&) = delete;
+};
+
+/// Sets the largest SGI width and height for the life of the guard.
+class SgiDimensionLimit {
+ public:
+  explicit SgiDimensionLimit(int limit) : previous_(setSgiDimensionLimit(limit)) {}
+  ~SgiDimensionLimit() { setSgiDimensionLimit(previous_); }
+  SgiDimensionLimit(const SgiDimensionLimit&) = delete;
+  SgiDimensionLimit& operator=(const SgiDimensionLimit&) = delete;
+
+ private:
+  int previous_;
+};
+
+/// Closes an SGI handle on destruction.
+struct SgiCloser {
+  void operator()(SgiImage* image) const { iclose(image); }
+};
+using SgiHandle = std::unique_ptr<SgiImage, SgiCloser>;
+
+/// Posts format (with one %s) to the splash status when a splash is attached.
+void postStatus(const char* format, const char* path) {
+  if (!splashChannelOpen()) return;
+  char text[kStatusSize];
+  std::snprintf(text, sizeof text, format, path);
+  splashStatus(text);
+}
+
+/// Smallest power of two not below size, at most limit.
+int powerOfTwoAtLeast(int size, int limit) {
+  int v = 1;
+  while (v < size && v < limit) v *= 2;
+  return v < limit ? v : limit;
+}
+
+/// Twice the largest power of two from limit/2 down that is not above size.
+int halvedSize(int size, int limit) {
+  int v = limit / 2;
+  while (v > size && v > 1) v /= 2;
+  return 2 * v;
+}
+
+bool extensionIs(const std::string& ext, const char* wanted, size_t length) {
+  return ext.size() >= length && strncasecmp(ext.c_str(), wanted, length) == 0;
+}
+
+/// Loads through the reader the image's extension selects; -1 for other extensions.
+int loadByExtension(const char* path, const std::string& cachePath) {
+  const std::string ext = splitPath(path).ext;
+  if (extensionIs(ext, ".sgi", 4) || extensionIs(ext, ".rle", 4)) {
+    return loadSgiTexture(path, cachePath.c_str());
+  }
+  if (extensionIs(ext, ".jpg", 4) || extensionIs(ext, ".jpeg", 5)) {
+    return loadJpegTexture(path, cachePath.c_str());
+  }
+  std::printf("Warning: %s extention not supported\n", ext.c_str());
+  return -1;
+}
+
+}  // namespace
+
+int takeTextureId() {
+  return gNextTextureId++;
+}
+
+std::string textureCachePath(const std::string& imagePath) {
+  const PathParts parts = splitPath(imagePath);
+  return parts.drive + parts.dir + parts.name + kCacheExtension;
+}
+
+void defineTexture(int n, int components, int width, int height, unsigned format,
+                   const void* pixels, int rowLength) {
+  if (textureObjectMode()) {
+    const GlExtensions& e = glExtensions();
+    if (e.isTexture(n)) std::fprintf(stderr, "Warning: Texture Object %d exists.\n", n);
+    e.bindTexture(GL_TEXTURE_2D, n);
+  } else {
+    if (glIsList(n)) {
+      std::fprintf(stderr, "Warning: display list %d exists.\n", n);
+      glDeleteLists(n, 1);
+    }
+    glNewList(n, GL_COMPILE);
+  }
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  // Pixel store commands run at once (they are not compiled into a list) and the image is
+  // unpacked when the list is compiled.
+  TightPixelStore store(rowLength);
+  glTexImage2D(GL_TEXTURE_2D, 0, components, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+}
+
+void endTextureDefinition() {
+  if (!textureObjectMode()) glEndList();
+}
+
+bool bindMapTexture(int n) {
+  if (n <= 0) {
+    glDisable(GL_TEXTURE_2D);
+    return false;
+  }
+  if (textureObjectMode()) {
+    glExtensions().bindTexture(GL_TEXTURE_2D, n);
+  } else {
+    glCallList(n);
+  }
+  glEnable(GL_TEXTURE_2D);
+  return true;
+}
+
+int loadMapImage(const char* path) {
+  if (path == nullptr) return -1;
+  postStatus("Loading map %s\n", path);
+  const std::string cachePath = textureCachePath(path);
+  int result = -1;
+  bool cached = false;
+  if (FILE* cache = std::fopen(cachePath.c_str(), "rb")) {
+    std::fclose(cache);
+    cached = true;
+    result = loadCachedTexture(cachePath.c_str());
+  }
+  if (!cached) {
+    result = loadByExtension(path, cachePath);
+  } else if (result == -1) {
+    // A cache left partial by a failed write would otherwise hide the map for good.
+    std::printf("Warning: texture cache %s is damaged, reading %s\n", cachePath.c_str(), path);
+    result = loadByExtension(path, cachePath);
+  }
+  postStatus(result != -1 ? "Done loading map %s\n" : "Error: loading map %s\n", path);
+  return result;
+}
+
+int loadSgiTexture(const char* path, const char* cachePath) {
+  const int id = takeTextureId();
+  if (path == nullptr) return -1;
+  // A damaged file fails this load with its message instead of ending the program.
+  ScopedSgiErrorHook hook;
+  const int maxSize = maxTextureSize();
+  SgiDimensionLimit limit(maxSize * kImageToTextureLimit);
+
+  SgiHandle first(iopen(path, "r"));
+  if (!first || first->zsize > kRgbaDepth) return -1;
+  first.reset();
+  int width = 0;
+  int height = 0;
+  std::unique_ptr<uint32_t[]> picture = longimagedata(path, &width, &height);
+  if (!picture) return -1;
+  SgiHandle second(iopen(path, "r"));
+  if (!second || second->zsize > kRgbaDepth) return -1;
+
+  const int textureWidth = powerOfTwoAtLeast(width, maxSize);
+  const int textureHeight = powerOfTwoAtLeast(height, maxSize);
+  std::unique_ptr<unsigned char[]> scaled(new (
+      std::nothrow) unsigned char[static_cast<size_t>(textureWidth) * textureHeight * kRgbaDepth]);
+  if (!scaled) return -1;
+  GLint failed;
+  {
+    TightPixelStore store;
+    failed = gluScaleImage(GL_RGBA, width, height, GL_UNSIGNED_BYTE, picture.get(), textureWidth,
+                           textureHeight, GL_UNSIGNED_BYTE, scaled.get());
+  }
+  if (failed != 0) {
+    std::fprintf(stderr, "Could not scale %s: %s\n", path, gluErrorString(failed));
+    return -1;
+  }
+  picture.reset();
+  defineTexture(id, kRgbaDepth, textureWidth, textureHeight, GL_RGBA, scaled.get());
+  writeTextureCache(cachePath, textureWidth, textureHeight, kRgbaDepth, scaled.get());
+  endTextureDefinition();
+  return id;
+}
+
+int loadJpegTexture(const char* path, const char* cachePath) {
+  const int id = takeTextureId();
+  const int maxSize = maxTextureSize();
+  JpegLimits limits;
+  limits.maxDimension = maxSize * kImageToTextureLimit;
+  JpegPicture picture;
+  if (decodeJpegFile(path, picture, limits) < 0) return -1;
+
+  const int textureWidth = halvedSize(picture.width, maxSize);
+  const int textureHeight = halvedSize(picture.height, maxSize);
+  std::unique_ptr<unsigned char[]> scaled(new (
+      std::nothrow) unsigned char[static_cast<size_t>(textureWidth) * textureHeight * kRgbDepth]);
+  if (!scaled) return -1;
+  // The picture's bottom row, inside rows of the padded width.
+  const unsigned char* bottom =
+      picture.pixels.get() +
+      static_cast<size_t>(picture.paddedHeight - picture.height) * picture.paddedWidth * kRgbDepth;
+  GLint failed;
+  {
+    TightPixelStore store(picture.paddedWidth);
+    failed = gluScaleImage(GL_RGB, picture.width, picture.height, GL_UNSIGNED_BYTE, bottom,
+                           textureWidth, textureHeight, GL_UNSIGNED_BYTE, scaled.get());
+  }
+  picture.pixels.reset();
+  if (failed != 0) {
+    std::fprintf(stderr, "Could not scale %s: %s\n", path, gluErrorString(failed));
+    return -1;
+  }
+  defineTexture(id, kRgbDepth, textureWidth & ~1, textureHeight & ~1, GL_RGB, scaled.get(),
+                textureWidth);
+  writeTextureCache(cachePath, textureWidth, textureHeight, kRgbDepth, scaled.get());
+  endTextureDefinition();
+  return id;
+}
+
+int loadCachedTexture(const char* cachePath) {
+  if (cachePath == nullptr) return -1;
+  const int id = takeTextureId();
+  std::printf("  1111111111111111111  Opening file\n");
+  const int fd = ::open(cachePath, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return id;
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  CachedTexture texture;
+  const int read = readTextureCache(fd, texture);
+  ::close(fd);
+  if (read < 0) return -1;
+  std::printf("  2222222222222222222  read file now submitting texture\n");
+  if (texture.pixels) {
+    const GLenum format = texture.depth == kRgbDepth ? GL_RGB : GL_RGBA;
+    defineTexture(id, texture.depth, texture.width & ~1, texture.height, format,
+                  texture.pixels.get(), texture.width);
+    endTextureDefinition();
+  }
+  return id;
+}

@@ -25,3 +25,34 @@ GlExtensions& glExtensions();
 /// Fills glExtensions() from the current context's extension string and the loaded GL library.
 /// Needs a current context.
 void probeGlExtensions();
+
+/// Finds an entry point by name; null when it is absent.
+using GlProcLookup = void* (*)(const char* name);
+/// Tells the operator of a failure: a message box with a title and a text.
+using GlAlertFn = void (*)(const char* title, const char* text);
+
+/// The extension that selects texture objects.
+constexpr const char* kTextureObjectExtension = "GL_EXT_texture_object";
+/// The stereo settings file read by applyStereoSettings every frame.
+constexpr const char* kStereoSettingsPath = "/tmp/stereoSet.txt";
+
+/// Whether an extension string names texture objects: "GL_EXT_texture_object" anywhere in it,
+/// also inside a longer name. A null string names nothing.
+bool hasTextureObjectExtension(const char* extensions);
+
+/// The probe on a given extension string, with `lookup` for the entry points and `alert` for a
+/// failed lookup (null: no message). Writes `out` and prints the two stereo entry addresses.
+void probeGlExtensions(const char* extensions, GlProcLookup lookup, GlAlertFn alert,
+                       GlExtensions& out);
+
+/// The lookup of the running program: the symbol in the loaded libraries (the GL library
+/// included), null when absent.
+void* lookupLoadedSymbol(const char* name);
+
+/// Replaces the message box shown by probeGlExtensions() (null restores the toolkit's alert).
+void setGlAlert(GlAlertFn alert);
+
+/// Reads "%f %f" (focal plane, eye rotation) from the file at path and hands them to the stereo
+/// entry points of `state`. Without the focal plane entry the file is never opened. Returns
+/// whether both numbers were read and passed on.
+bool applyStereoSettingsFile(const char* path, const GlExtensions& state);

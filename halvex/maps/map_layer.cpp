@@ -1,0 +1,233 @@
+#include "halvex/maps/map_layer.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/matrix4.h"
+#include "halvex/app/splash_channel.h"
+#include "halvex/maps/map_texture.h"
+#include "halvex/view/draw_context.h"
+#include "halvex/view/view_camera.h"
+
+namespace {
+
+/// Layer draws skipped after each lazy load before the next unloaded layer may load.
+constexpr int kLoadSkips = 10;
+/// Rotation B is in hundredths of a degree.
+constexpr double kRotationUnit = 0.01;
+/// Degrees of a full turn.
+constexpr double kFullTurn = 360.0;
+/// View-local origin without a camera.
+constexpr double kNoCameraLeft = 0.0;
+constexpr double kNoCameraBottom = 1.0;
+/// Highlight outline: width in pixels and colour.
+constexpr float kOutlineWidth = 5.0f;
+constexpr float kOutlineColor[4] = {0.8f, 0.0f, 0.0f, 1.0f};
+/// Texture coordinates of the corners lower-left, lower-right, upper-right, upper-left.
+constexpr float kCornerTexture[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+/// Order in which the polygon visits the corners: upper-right, upper-left, lower-left,
+/// lower-right.
+constexpr int kPolygonOrder[4] = {2, 3, 0, 1};
+
+/// The camera values a layer draws with.
+struct ViewFrame {
+  double extent;
+  double left;
+  double bottom;
+};
+
+ViewFrame frameOf(const DrawContext& context) {
+  const ViewCamera* camera = context.camera;
+  if (camera == nullptr) return {1.0, kNoCameraLeft, kNoCameraBottom};
+  return {camera->extent(), camera->left(), camera->bottom()};
+}
+
+/// Bounding box of four corners: minimum and maximum x and y.
+struct Box {
+  double minX, maxX, minY, maxY;
+  double width() const { return maxX - minX; }
+  double height() const { return maxY - minY; }
+  double centerX() const { return (minX + maxX) / 2; }
+  double centerY() const { return (minY + maxY) / 2; }
+};
+
+Box boxOf(const MapLayer::Corners corners) {
+  Box b{corners[0][0], corners[0][0], corners[0][1], corners[0][1]};
+  for (int i = 1; i < 4; ++i) {
+    b.minX = std::min(b.minX, corners[i][0]);
+    b.maxX = std::max(b.maxX, corners[i][0]);
+    b.minY = std::min(b.minY, corners[i][1]);
+    b.maxY = std::max(b.maxY, corners[i][1]);
+  }
+  return b;
+}
+
+/// Turns corners about the centre of their bounding box by angle degrees. The rotation runs on
+/// offsets from the centre so that single-precision matrices keep the corners' precision.
+void rotateCorners(MapLayer::Corners corners, double angle) {
+  const Box box = boxOf(corners);
+  float m[Matrix4::kSize];
+  Matrix4::identity(m);
+  Matrix4::rotateZ(m, static_cast<float>(angle));
+  for (int i = 0; i < 4; ++i) {
+    const float offset[3] = {static_cast<float>(corners[i][0] - box.centerX()),
+                             static_cast<float>(corners[i][1] - box.centerY()), 0.0f};
+    float turned[3];
+    Matrix4::transformPointAffine(offset, m, turned);
+    corners[i][0] = box.centerX() + turned[0];
+    corners[i][1] = box.centerY() + turned[1];
+  }
+}
+
+}  // namespace
+
+MapLayer::MapLayer(const char* path, double westX, double eastX, double southY, double northY,
+                   double minExtent, double maxExtent)
+    : path_(path ? path : ""),
+      hasPath_(path != nullptr),
+      westX_(westX),
+      eastX_(eastX),
+      southY_(southY),
+      northY_(northY),
+      minExtent_(minExtent),
+      maxExtent_(maxExtent) {}
+
+MapLayer::~MapLayer() = default;
+
+void MapLayer::load() {
+  if (hasPath_) textureId_ = loadMapImage(path_.c_str());
+}
+
+bool MapLayer::readyToDraw() {
+  if (textureId_ != -1) return true;
+  if (gMapLoadCountdown != 0) {
+    --gMapLoadCountdown;
+    return false;
+  }
+  splashShow();
+  load();
+  gMapLoadCountdown = kLoadSkips;
+  return textureId_ != -1;
+}
+
+void MapLayer::resizeCorners(Corners corners, double heightDelta, double widthDelta) {
+  const Box box = boxOf(corners);
+  // A degenerate side keeps its scale rather than spreading the corners to infinity.
+  const double sy = box.height() != 0 ? (box.height() + heightDelta) / box.height() : 1.0;
+  const double sx = box.width() != 0 ? (box.width() + widthDelta) / box.width() : 1.0;
+  const double gx = box.centerX();
+  const double gy = box.centerY();
+  for (int i = 0; i < 4; ++i) {
+    corners[i][0] = gx + sx * (corners[i][0] - gx);
+    corners[i][1] = gy + sy * (corners[i][1] - gy);
+  }
+  xScale_ = sx;
+  yScale_ = sy;
+}
+
+void MapLayer::draw(const DrawContext& context, const Corners corners, double opacity,
+                    int outline) {
+  const ViewFrame frame = frameOf(context);
+  Corners c;
+  for (int i = 0; i < 4; ++i) {
+    c[i][0] = corners[i][0];
+    c[i][1] = corners[i][1];
+  }
+  if (heightDelta_ != 0 || widthDelta_ != 0) resizeCorners(c, heightDelta_, widthDelta_);
+  if (rotationA_ != 0 || rotationB_ != 0) {
+    rotateCorners(c, std::fmod(rotationB_ * kRotationUnit, kFullTurn));
+  }
+
+  const double s = std::max(std::fabs(xScale_), std::fabs(yScale_));
+  if (s * minExtent_ > frame.extent || frame.extent >= s * maxExtent_) return;
+  if (!readyToDraw()) return;
+  bindMapTexture(textureId_);
+
+  double a = opacity;
+  if (a < 0) {
+    a = 0;
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+  }
+  if (a > 1) a = 1;
+  if (a < 1) {
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+  }
+  double v[4][2];
+  for (int i = 0; i < 4; ++i) {
+    v[i][0] = c[i][0] - frame.left + xOffset_;
+    v[i][1] = c[i][1] - frame.bottom + yOffset_;
+  }
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColor4d(1, 1, 1, a);
+  glBegin(GL_POLYGON);
+  for (int i : kPolygonOrder) {
+    glTexCoord2fv(kCornerTexture[i]);
+    glVertex3d(v[i][0], v[i][1], 0);
+  }
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+  if (a < 1) {
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glDisable(GL_BLEND);
+  }
+
+  if (outline != 0) {
+    glEnable(GL_LINE_SMOOTH);
+    glLineWidth(kOutlineWidth);
+    glColor4fv(kOutlineColor);
+    glBegin(GL_LINE_LOOP);
+    for (int i : kPolygonOrder) glVertex3d(v[i][0], v[i][1], 0);
+    glEnd();
+    glDisable(GL_LINE_SMOOTH);
+  }
+}
+
+void MapLayer::drawRect(const DrawContext& context) {
+  const ViewFrame frame = frameOf(context);
+  if (!(minExtent_ <= frame.extent && frame.extent < maxExtent_)) return;
+  if (!readyToDraw()) return;
+  bindMapTexture(textureId_);
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
+  const double left = westX_ - frame.left;
+  const double right = eastX_ - frame.left;
+  const double bottom = southY_ - frame.bottom;
+  const double top = northY_ - frame.bottom;
+  glColor3d(1, 1, 1);
+  glBegin(GL_POLYGON);
+  glTexCoord2f(1, 1);
+  glVertex3d(right, top, 0);
+  glTexCoord2f(0, 1);
+  glVertex3d(left, top, 0);
+  glTexCoord2f(0, 0);
+  glVertex3d(left, bottom, 0);
+  glTexCoord2f(1, 0);
+  glVertex3d(right, bottom, 0);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+}
+
+void MapLayer::setOffset(double y, double x) {
+  yOffset_ = y;
+  xOffset_ = x;
+}
+
+void MapLayer::setSizeDelta(double heightDelta, double widthDelta) {
+  heightDelta_ = heightDelta;
+  widthDelta_ = widthDelta;
+}
+
+void MapLayer::setRotation(int a, int b) {
+  rotationA_ = a;
+  rotationB_ = b;
+}
+
+void MapLayer::setVisibleRange(double minimum, double maximum) {
+  minExtent_ = minimum;
+  maxExtent_ = maximum;
+}
