@@ -1,0 +1,251 @@
+#include "halvex/view/node_icon.h"
+
+#include <FL/Enumerations.H>
+#include <FL/gl.h>
+
+#include <cstdio>
+
+#include "common/platform/perf_counter.h"
+#include "halvex/app/splash_channel.h"
+#include "halvex/maps/map_texture.h"
+#include "halvex/tracking/node_record.h"
+#include "halvex/tracking/tracking_settings.h"
+#include "halvex/view/draw_context.h"
+#include "halvex/view/view_local.h"
+
+int gNodeIconLoadCountdown = 0;
+
+namespace {
+
+constexpr double kHalfSizePerExtent = 0.005;   ///< Half size of a size-1 icon per view width.
+constexpr double kLabelGapPerExtent = 0.0075;  ///< Label start right of the centre, per size.
+constexpr double kPixelSizePerWidth = 0.01;    ///< Icon pixels per window pixel and size.
+constexpr double kFontPerPixelSize = 0.66666;  ///< Font size from the icon's pixel size ...
+constexpr int kFontDivisor = 3;                ///< ... divided by this.
+constexpr int kLineBytes = 256;                ///< Position line and number label buffers.
+constexpr Fl_Font kNumberFont = FL_HELVETICA_BOLD;
+constexpr Fl_Font kLineFont = FL_HELVETICA;
+
+NodeIcon::CounterFn gCounter = perfCounter;
+NodeIcon::CounterFn gFrequency = perfFrequency;
+
+/// a + (b - a) * t.
+double mix(double a, double b, double t) {
+  return (1 - t) * a + t * b;
+}
+
+/// Draws `text` with its lower-left corner at offset (dx, dy) from (x, y), in world units, the
+/// offset turned by `rotation` so that the text faces the screen.
+void drawTextAt(const char* text, double x, double y, double dx, double dy, const float* rotation) {
+  double turned[3];
+  turnOffset(rotation, dx, dy, 0, turned);
+  glRasterPos3d(x + turned[0], y + turned[1], turned[2]);
+  gl_draw(text);
+}
+
+}  // namespace
+
+NodeIcon::NodeIcon(const NodeIconDef& definition)
+    : kind_(definition.kind),
+      number_(definition.number),
+      kindWord_(definition.kindWord),
+      imagePath_(definition.imagePath),
+      textureId_(definition.imagePath.empty() ? kNoTexture : kNotLoaded),
+      numberLabel_(definition.numberLabel) {
+  for (int s = 0; s < kStatusCount; ++s) looks_[s] = definition.look[s];
+}
+
+void NodeIcon::setClock(CounterFn counter, CounterFn frequency) {
+  gCounter = counter ? counter : perfCounter;
+  gFrequency = frequency ? frequency : perfFrequency;
+}
+
+void NodeIcon::load() {
+  if (imagePath_.empty()) {
+    textureId_ = kNoTexture;
+    return;
+  }
+  const int id = loadMapImage(imagePath_.c_str());
+  textureId_ = id >= 0 ? id : kNoTexture;
+}
+
+void NodeIcon::setPosition(double x, double y) {
+  x_ = x;
+  y_ = y;
+}
+
+void NodeIcon::setStatus(int status) {
+  status_ = status;
+}
+
+NodeIconLook NodeIcon::appearance(int64_t counter, int64_t frequency) const {
+  const NodeIconLook& normal = looks_[NodeRecord::kAlive];
+  if (status_ == NodeRecord::kAlive) return normal;
+  // Any other number counts as lost, as the node table reads state records.
+  const NodeIconLook& marked =
+      looks_[status_ == NodeRecord::kIdle ? NodeRecord::kIdle : NodeRecord::kLost];
+  double b = 0;
+  if (frequency > 0) {
+    int64_t phase = counter % frequency;
+    if (phase < 0) phase += frequency;
+    b = 2.0 * static_cast<double>(phase) / static_cast<double>(frequency) - 0.5;
+    if (b < 0) b = 0;
+    if (b > 1) b = 1;
+  }
+  NodeIconLook look;
+  look.size = mix(marked.size, normal.size, b);
+  look.red = mix(marked.red, normal.red, b);
+  look.green = mix(marked.green, normal.green, b);
+  look.blue = mix(marked.blue, normal.blue, b);
+  return look;
+}
+
+bool NodeIcon::lazyLoad() {
+  if (textureId_ != kNotLoaded) return true;
+  if (gNodeIconLoadCountdown > 0) {
+    --gNodeIconLoadCountdown;
+    return false;
+  }
+  splashShow();
+  load();
+  gNodeIconLoadCountdown = kLoadSkips;
+  return true;
+}
+
+void NodeIcon::drawOverlay(const DrawContext& context, const TrackingSettings& settings,
+                           NodeRecord& node, bool withLabels) {
+  draw(context, settings, node, nullptr, withLabels);
+}
+
+void NodeIcon::draw(const DrawContext& context, const TrackingSettings& settings, NodeRecord& node,
+                    const NodeIcon* roleIcon, bool withLabels) {
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+
+  char name[NodeRecord::kTextBytes];
+  char comment1[NodeRecord::kTextBytes];
+  char comment2[NodeRecord::kTextBytes];
+  node.lock();
+  const double latitude = node.latitude;
+  const double longitude = node.longitude;
+  const double age = node.age;
+  const int id = node.id;
+  std::snprintf(name, sizeof name, "%s", node.name);
+  std::snprintf(comment1, sizeof comment1, "%s", node.comment1);
+  std::snprintf(comment2, sizeof comment2, "%s", node.comment2);
+  node.unlock();
+  char position[kLineBytes];
+  std::snprintf(position, sizeof position, "lat: %10.5lf   lon:  %10.5lf   idle sec: %.0lf",
+                latitude, longitude, age);
+
+  const ViewLocal view = viewLocalOf(context);
+  if (!lazyLoad()) {
+    glDepthMask(GL_TRUE);
+    return;
+  }
+  if (bindMapTexture(textureId_)) {
+    glEnable(GL_BLEND);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+  }
+
+  frequency_ = gFrequency();
+  lastCounter_ = gCounter();
+  const NodeIconLook look = appearance(lastCounter_, frequency_);
+  const double h = look.size * view.extent * kHalfSizePerExtent;
+  const double x = x_ - view.left;
+  const double y = y_ - view.bottom;
+  glColor3d(look.red, look.green, look.blue);
+  glBegin(GL_POLYGON);
+  glTexCoord2d(1, 1);
+  glVertex3d(x + h, y + h, 0);
+  glTexCoord2d(0, 1);
+  glVertex3d(x - h, y + h, 0);
+  glTexCoord2d(0, 0);
+  glVertex3d(x - h, y - h, 0);
+  glTexCoord2d(1, 0);
+  glVertex3d(x + h, y - h, 0);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+  glDepthMask(GL_TRUE);
+  if (!withLabels) return;
+
+  char idText[kLineBytes];
+  std::snprintf(idText, sizeof idText, "%d", id);
+  const char* lines[TrackingSettings::kLabelCount];
+  int lineCount = 0;
+  if (settings.showComment[0]) lines[lineCount++] = name[0] ? name : idText;
+  if (settings.showComment[1]) lines[lineCount++] = comment1;
+  if (settings.showComment[2]) lines[lineCount++] = comment2;
+  if (settings.showComment[3] && position[0]) lines[lineCount++] = position;
+  const double labelSize =
+      roleIcon ? roleIcon->appearance(lastCounter_, frequency_).size : look.size;
+  drawLabels(context, id, lines, lineCount, look.size,
+             labelSize * view.extent * kLabelGapPerExtent);
+}
+
+void NodeIcon::drawLabels(const DrawContext& context, int id, const char* const lines[],
+                          int lineCount, double size, double labelOffset) {
+  if (context.width <= 0) return;
+  const int pixels = static_cast<int>(kPixelSizePerWidth * context.width * size);
+  const int fontSize = static_cast<int>(kFontPerPixelSize * pixels) / kFontDivisor;
+  // Below one pixel no text can be read (and the toolkit has no font of size 0).
+  if (fontSize < 1) return;
+  const ViewLocal view = viewLocalOf(context);
+  const double toWorld = view.extent / context.width;
+  const double x = x_ - view.left;
+  const double y = y_ - view.bottom;
+  // The baseline sits a quarter of the font size below the middle of a text.
+  const double baselineDrop = fontSize / 4.0 * toWorld;
+  glColor3f(0, 0, 0);
+
+  if (numberLabel_) {
+    char number[kLineBytes];
+    std::snprintf(number, sizeof number, "%03d", id);
+    gl_font(kNumberFont, fontSize);
+    drawTextAt(number, x, y, -gl_width(number) / 2 * toWorld, -baselineDrop, view.inverseRotation);
+  }
+  if (lineCount <= 0) return;
+  gl_font(kLineFont, fontSize);
+  const double lineHeight = gl_height() * toWorld;
+  for (int k = 0; k < lineCount; ++k) {
+    // Line 0 on top; the block is centred vertically on the icon.
+    const double dy = ((lineCount - 1) / 2.0 - k) * lineHeight - baselineDrop;
+    drawTextAt(lines[k], x, y, labelOffset, dy, view.inverseRotation);
+  }
+}
+
+NodeIcon* NodeIconSet::icon(int index) const {
+  return index >= 0 && index < count() ? icons_[index].get() : nullptr;
+}
+
+NodeIcon* NodeIconSet::role(int place) const {
+  return place >= 0 && place < roleCount() ? roles_[place] : nullptr;
+}
+
+NodeIcon* NodeIconSet::iconFor(const NodeIconDef* definition) const {
+  const auto found = byDefinition_.find(definition);
+  return found == byDefinition_.end() ? nullptr : found->second;
+}
+
+NodeIcon* NodeIconSet::baseFor(const NodeRecord& node) const {
+  if (NodeIcon* own = node.icon ? iconFor(node.icon) : nullptr) return own;
+  if (NodeIcon* first = role(0)) return first;
+  return icon(0);
+}
+
+void NodeIconSet::build(const NodeGraphics& graphics) {
+  icons_.clear();
+  roles_.clear();
+  byDefinition_.clear();
+  for (const NodeIconDef& definition : graphics.definitions()) {
+    icons_.push_back(std::make_unique<NodeIcon>(definition));
+    byDefinition_[&definition] = icons_.back().get();
+  }
+  roles_.resize(graphics.roleCount(), nullptr);
+  for (int place = 0; place < graphics.roleCount(); ++place) {
+    roles_[place] = iconFor(graphics.role(place));
+  }
+}

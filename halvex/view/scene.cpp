@@ -1,0 +1,245 @@
+#include "halvex/view/scene.h"
+
+#include <FL/gl.h>
+
+#include "common/platform/perf_counter.h"
+#include "common/platform/wall_clock.h"
+#include "halvex/app/splash_channel.h"
+#include "halvex/config/map_graphics.h"
+#include "halvex/maps/map_layer.h"
+#include "halvex/streams/ring_marker.h"
+#include "halvex/tracking/node_role.h"
+#include "halvex/tracking/node_table.h"
+#include "halvex/tracking/tracking_settings.h"
+#include "halvex/view/draw_context.h"
+#include "halvex/view/follow_frame.h"
+#include "halvex/view/gl_extensions.h"
+#include "halvex/view/node_icon.h"
+#include "halvex/view/readout_draw.h"
+#include "halvex/view/ring_marker_draw.h"
+#include "halvex/view/view_camera.h"
+
+namespace {
+
+constexpr GLfloat kLight0Position[4] = {0.3f, -0.9f, 0.8f, 0.0f};
+constexpr GLfloat kLight1Position[4] = {-0.3f, 0.9f, 0.8f, 0.0f};
+constexpr GLfloat kLight0Ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+constexpr GLfloat kLightDiffuse[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+constexpr double kDepthScale = 1.0 / 4294967296.0;  ///< Hit depth units per 1.0 (2^-32).
+constexpr int kHitHeaderWords = 3;                  ///< Name count, minimum and maximum depth.
+constexpr double kMarkerIntensity = 1.0;
+
+/// The selection buffer of the picking pass.
+GLuint gSelection[kSelectionWords];
+
+}  // namespace
+
+uint32_t PickNames::nameFor(const void* object) {
+  if (!object) return 0;
+  const auto found = names_.find(object);
+  if (found != names_.end()) return found->second;
+  // Skip 0 and names still in use once the counter has gone round.
+  while (next_ == 0 || objects_.count(next_)) ++next_;
+  const uint32_t name = next_++;
+  names_[object] = name;
+  objects_[name] = object;
+  return name;
+}
+
+void* PickNames::objectFor(uint32_t name) const {
+  const auto found = objects_.find(name);
+  return found == objects_.end() ? nullptr : const_cast<void*>(found->second);
+}
+
+void PickNames::forget(const void* object) {
+  const auto found = names_.find(object);
+  if (found == names_.end()) return;
+  objects_.erase(found->second);
+  names_.erase(found);
+}
+
+void PickNames::clear() {
+  names_.clear();
+  objects_.clear();
+}
+
+PickNames& pickNames() {
+  static PickNames names;
+  return names;
+}
+
+uint32_t chooseHit(const uint32_t* buffer, int words, int hits) {
+  if (!buffer || hits <= 0) return 0;
+  double best = 1.0;
+  uint32_t chosen = 0;
+  int at = 0;
+  for (int hit = 0; hit < hits; ++hit) {
+    if (at + kHitHeaderWords > words) break;
+    const int count = static_cast<int>(buffer[at]);
+    const int names = count > 0 ? count : 0;
+    if (names > words - at - kHitHeaderWords) break;
+    const double depth = buffer[at + 1] * kDepthScale;
+    if (names > 0 && buffer[at + kHitHeaderWords] != 0 && depth < best) {
+      best = depth;
+      chosen = buffer[at + kHitHeaderWords];
+    }
+    at += kHitHeaderWords + names;
+  }
+  return chosen;
+}
+
+std::vector<std::unique_ptr<MapLayer>> buildMapLayers(const MapGraphics& graphics) {
+  std::vector<std::unique_ptr<MapLayer>> layers;
+  for (const MapGraphicDef& map : graphics.maps()) {
+    layers.push_back(std::make_unique<MapLayer>(map.name.c_str(), map.west, map.east, map.south,
+                                                map.north, map.minExtent, map.maxExtent));
+  }
+  return layers;
+}
+
+void SceneFrame::drawCallback(void* user, const DrawContext& context) {
+  if (user) static_cast<SceneFrame*>(user)->drawFrame(context);
+}
+
+void SceneFrame::setUpLights() {
+  glLightfv(GL_LIGHT0, GL_POSITION, kLight0Position);
+  glLightfv(GL_LIGHT1, GL_POSITION, kLight1Position);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+  glLightfv(GL_LIGHT0, GL_AMBIENT, kLight0Ambient);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, kLightDiffuse);
+}
+
+void SceneFrame::drawNodes(const DrawContext& context) {
+  NodeTable* table = inputs_.table;
+  const TrackingSettings* settings = inputs_.settings;
+  NodeIconSet* icons = inputs_.icons;
+  if (!table || !settings || !icons) return;
+  const bool fromRecords = inputs_.statusFromRecords && inputs_.statusFromRecords();
+  const WallTime now = wallClockNow();
+  for (int position = 0; position < table->count(); ++position) {
+    NodeRecord* node = table->nodeAt(position);
+    if (!node) continue;
+    const RoleChoice role = roleOf(*node, *settings, *table, icons->roleCount());
+    if (!isDisplayed(role, *settings)) continue;
+    node->lock();
+    if (!fromRecords) {
+      node->computeStatusLocked(now);
+      node->computeAgeLocked(now);
+    }
+    const int status = node->status;
+    const double longitude = node->longitude;
+    const double latitude = node->latitude;
+    node->unlock();
+    NodeIcon* roleIcon = icons->role(role.roleIcon);
+    if (roleIcon) {
+      roleIcon->setPosition(longitude, latitude);
+      roleIcon->setStatus(status);
+      roleIcon->drawOverlay(context, *settings, *node, false);
+    }
+    if (NodeIcon* base = icons->baseFor(*node)) {
+      base->setPosition(longitude, latitude);
+      base->setStatus(status);
+      base->draw(context, *settings, *node, roleIcon, true);
+    }
+  }
+}
+
+void SceneFrame::drawFrame(const DrawContext& given) {
+  DrawContext context = given;
+  if (inputs_.camera) context.camera = inputs_.camera;
+  ViewCamera* camera = context.camera;
+
+  // 1. The nodes take what the inputs brought.
+  if (inputs_.update) inputs_.update();
+
+  // 2-3. Background and the state every frame starts from.
+  if (!glExtensions().setFocalPlane) {
+    glClearColor(kClearColour[0], kClearColour[1], kClearColour[2], kClearColour[3]);
+  }
+  glDepthFunc(GL_LESS);
+  glClearDepth(1.0);
+  glDepthRange(0.0, 1.0);
+  glCullFace(GL_BACK);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_NORMALIZE);
+  glDisable(GL_DITHER);
+  glDisable(GL_BLEND);
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_DITHER);
+
+  // 4. The stereo driver's settings, when it is there.
+  applyStereoSettingsFile(kStereoSettingsPath, glExtensions());
+
+  // 5. Navigation.
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  if (camera && inputs_.follow && inputs_.settings && inputs_.table) {
+    followAndFrame(*camera, *inputs_.settings, *inputs_.table, context.width, context.height,
+                   *inputs_.follow, perfCounter());
+  }
+
+  // 6. A requested picking pass draws the scene in selection mode.
+  const bool pick = inputs_.pickRequested && *inputs_.pickRequested;
+  if (pick) {
+    glSelectBuffer(kSelectionWords, gSelection);
+    glRenderMode(GL_SELECT);
+    glPushMatrix();
+    glInitNames();
+    glPushName(0);
+    glLoadName(0);
+  }
+
+  // 7-8. Camera, then the lights so that they turn with the ground.
+  if (camera) camera->apply(context.width, context.height, pick);
+  glMatrixMode(GL_MODELVIEW);
+  setUpLights();
+
+  // 9. The view is up: the splash screen may go.
+  splashHide();
+
+  // 10. Maps.
+  glDepthFunc(GL_ALWAYS);
+  if (inputs_.maps) {
+    for (const std::unique_ptr<MapLayer>& layer : *inputs_.maps) {
+      if (layer) layer->drawRect(context);
+    }
+  }
+  if (inputs_.drawGroups) inputs_.drawGroups(context);
+
+  // 11. Pointer ground position and readout.
+  double* latitude = inputs_.pointerLatitude ? inputs_.pointerLatitude : &ownLatitude_;
+  double* longitude = inputs_.pointerLongitude ? inputs_.pointerLongitude : &ownLongitude_;
+  readout_ = drawPointerReadout(context, *latitude, *longitude);
+
+  // 12. Nodes, then the ring markers.
+  glDepthFunc(GL_LESS);
+  drawNodes(context);
+  if (inputs_.table) {
+    for (RingMarker* marker = inputs_.table->firstMarker(); marker; marker = marker->nextMarker()) {
+      drawRingMarker(*marker, context, kMarkerIntensity);
+    }
+  }
+
+  // 13. The picking pass hands over the nearest named object.
+  if (pick) {
+    *inputs_.pickRequested = false;
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopName();
+    glFlush();
+    const int hits = glRenderMode(GL_RENDER);
+    glMatrixMode(GL_MODELVIEW);
+    const uint32_t name = chooseHit(gSelection, kSelectionWords, hits);
+    if (inputs_.pickResult) inputs_.pickResult(name);
+  }
+
+  // 14. Frame time for the loop's timing.
+  if (inputs_.frameTime) *inputs_.frameTime = perfCounter();
+}
