@@ -1,0 +1,717 @@
+// simulate: a fleet of vehicles driving around a region, published as a state file that the
+// tracker reads as its local state input. The file is rewritten a few times a second and
+// replaced atomically, so a reader polling it always finds a whole file.
+#include <signal.h>
+#include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "halvex/streams/state_output.h"
+#include "halvex/tracking/node_record.h"
+#include "halvex/tracking/node_table.h"
+
+#ifndef HALVEX_DEMO_NODES
+#define HALVEX_DEMO_NODES "demo/halvex/fleet-nodes.txt"
+#endif
+
+namespace {
+
+const char kShortUsage[] = "usage: simulate [options]  (simulate --help tells more)\n";
+
+const char kUsage[] =
+    "usage: simulate [options]\n"
+    "Drives a fleet of simulated vehicles around a region and rewrites a state file with their\n"
+    "positions, statuses and ages a few times a second, for the tracker's local state input.\n"
+    "The file is replaced atomically: a reader never sees a partial file.\n"
+    "\n"
+    "Vehicles drive closed routes (rings and waypoint tours) at road speeds, several to a route;\n"
+    "vehicles whose names agree up to a comma (\"Convoy A, lead\", \"Convoy A, 2\") drive\n"
+    "together as a convoy; every tenth vehicle, starting with the first, holds a post. Groups\n"
+    "halt now and then. Now and then a vehicle falls silent: its record keeps the last report\n"
+    "while its age grows, it turns idle, then lost, and comes back later where it has got to.\n"
+    "Comment 1 names the route, comment 2 the activity (\"moving 54 km/h\", \"halted\").\n"
+    "\n"
+    "  --file PATH        state file to rewrite (default fleet-state.txt)\n"
+    "  --nodes PATH       node list whose vehicles are driven, ids and names (default the\n"
+    "                     demo fleet, " HALVEX_DEMO_NODES
+    ")\n"
+    "  --ids LIST         drive only these ids 0..1000: numbers and ranges separated by\n"
+    "                     commas, e.g. 1,4,10-19; names from the node list where it has them\n"
+    "  --count N          drive the first N vehicles of the node list, 1..1000; ids beyond its\n"
+    "                     end follow its largest (\"Vehicle <id>\")\n"
+    "  --rate R           state files per second, 0.1..1000 (default 4)\n"
+    "  --lat DEG          latitude of the region centre, -85..85 (default 32.78)\n"
+    "  --lon DEG          longitude of the region centre, -180..180 (default -116.98)\n"
+    "  --radius M         region radius in metres, 100..1000000 (default 5000)\n"
+    "  --duration S       seconds to run; 0 runs until SIGINT or SIGTERM (default 0)\n"
+    "  --seed N           seed of the fleet's layout and events (default 1)\n"
+    "  --time-scale F     the vehicles' clock runs F times as fast as the wall clock, 0.01..1000\n"
+    "                     (default 1); silences, ages and record times stay on the wall clock\n"
+    "  --idle-after S     silent seconds before a vehicle is idle (default 5)\n"
+    "  --lost-after S     silent seconds before it is lost, above --idle-after (default 10)\n"
+    "  --pause-every S    mean seconds between a vehicle's silences; 0 for none (default 120)\n"
+    "  --quiet            no start and end lines on standard output\n"
+    "  --help             this text\n"
+    "\n"
+    "Exit status 0 at the end (duration reached, SIGINT or SIGTERM), 1 when the node list\n"
+    "cannot be read or the first state file cannot be written, 2 on a usage error.\n";
+
+constexpr int kMaxNodeId = NodeTable::kMaxId;
+constexpr double kMetresPerDegree = 111320.0;
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kNanosPerSecond = 1e9;
+constexpr int kHoldingEvery = 10;            ///< Every tenth vehicle holds a post.
+constexpr double kConvoySpacing = 150;       ///< Metres between convoy vehicles.
+constexpr double kMinSpeed = 11;             ///< Slowest cruising speed, m/s (40 km/h).
+constexpr double kMaxSpeed = 22;             ///< Fastest cruising speed, m/s (80 km/h).
+constexpr double kSpeedSwing = 0.2;          ///< Cruising speed varies by this fraction.
+constexpr double kMeanHaltInterval = 150;    ///< Mean vehicle seconds between a group's halts.
+constexpr double kMinHalt = 8;               ///< Shortest halt, vehicle seconds.
+constexpr double kMaxHalt = 25;              ///< Longest halt, vehicle seconds.
+constexpr double kSpeedResponse = 4;         ///< Seconds to reach a new speed, roughly.
+constexpr double kInitialSilentShare = 0.1;  ///< Vehicles already silent at the start.
+constexpr double kMaxLatency = 0.6;          ///< Largest age of a fresh report, seconds.
+constexpr int kRingSamples = 120;            ///< Polyline points of a ring route.
+constexpr int kTourSamplesPerLeg = 24;       ///< Polyline points between two tour waypoints.
+
+struct Options {
+  std::string file = "fleet-state.txt";
+  std::string nodes = HALVEX_DEMO_NODES;
+  bool nodesGiven = false;
+  std::vector<int> ids;  ///< Empty: from the node list or the count.
+  long count = 0;        ///< 0: every vehicle of the node list.
+  double rate = 4;
+  double lat = 32.78;
+  double lon = -116.98;
+  double radius = 5000;
+  double duration = 0;
+  unsigned long long seed = 1;
+  double timeScale = 1;
+  double idleAfter = 5;
+  double lostAfter = 10;
+  double pauseEvery = 120;
+  bool quiet = false;
+};
+
+bool parseLong(const char* text, long long min, long long max, long long& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0' || errno == ERANGE || v < min || v > max) return false;
+  out = v;
+  return true;
+}
+
+bool parseDouble(const char* text, double min, double max, double& out) {
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !std::isfinite(v) || v < min || v > max) return false;
+  out = v;
+  return true;
+}
+
+// Sample: "1,4,10-19"
+bool parseIds(const char* text, std::vector<int>& ids) {
+  ids.clear();
+  const std::string list(text);
+  size_t at = 0;
+  while (at <= list.size()) {
+    const size_t comma = std::min(list.find(',', at), list.size());
+    const std::string item = list.substr(at, comma - at);
+    const size_t dash = item.find('-', 1);
+    long long first = 0, last = 0;
+    if (dash == std::string::npos) {
+      if (!parseLong(item.c_str(), 0, kMaxNodeId, first)) return false;
+      last = first;
+    } else if (!parseLong(item.substr(0, dash).c_str(), 0, kMaxNodeId, first) ||
+               !parseLong(item.substr(dash + 1).c_str(), 0, kMaxNodeId, last) || last < first) {
+      return false;
+    }
+    for (long long id = first; id <= last; ++id) ids.push_back(static_cast<int>(id));
+    at = comma + 1;
+  }
+  return !ids.empty();
+}
+
+/// Reads the command line; returns -1 to go on, or the exit status (0 after --help).
+int parseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--quiet") {
+      o.quiet = true;
+      continue;
+    }
+    const bool known = arg == "--file" || arg == "--nodes" || arg == "--ids" || arg == "--count" ||
+                       arg == "--rate" || arg == "--lat" || arg == "--lon" || arg == "--radius" ||
+                       arg == "--duration" || arg == "--seed" || arg == "--time-scale" ||
+                       arg == "--idle-after" || arg == "--lost-after" || arg == "--pause-every";
+    if (!known) {
+      std::fprintf(stderr, "simulate: unknown option %s\n%s", arg.c_str(), kShortUsage);
+      return 2;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "simulate: %s needs a value\n%s", arg.c_str(), kShortUsage);
+      return 2;
+    }
+    const char* value = argv[++i];
+    long long n = 0;
+    bool ok = true;
+    if (arg == "--file") {
+      o.file = value;
+      ok = !o.file.empty();
+    } else if (arg == "--nodes") {
+      o.nodes = value;
+      o.nodesGiven = true;
+      ok = !o.nodes.empty();
+    } else if (arg == "--ids") {
+      ok = parseIds(value, o.ids);
+    } else if (arg == "--count") {
+      ok = parseLong(value, 1, kMaxNodeId, n);
+      o.count = static_cast<long>(n);
+    } else if (arg == "--rate") {
+      ok = parseDouble(value, 0.1, 1000, o.rate);
+    } else if (arg == "--lat") {
+      ok = parseDouble(value, -85, 85, o.lat);
+    } else if (arg == "--lon") {
+      ok = parseDouble(value, -180, 180, o.lon);
+    } else if (arg == "--radius") {
+      ok = parseDouble(value, 100, 1e6, o.radius);
+    } else if (arg == "--duration") {
+      ok = parseDouble(value, 0, 1e9, o.duration);
+    } else if (arg == "--seed") {
+      ok = parseLong(value, 0, INT64_MAX, n);
+      o.seed = static_cast<unsigned long long>(n);
+    } else if (arg == "--time-scale") {
+      ok = parseDouble(value, 0.01, 1000, o.timeScale);
+    } else if (arg == "--idle-after") {
+      ok = parseDouble(value, 0.01, 1e6, o.idleAfter);
+    } else if (arg == "--lost-after") {
+      ok = parseDouble(value, 0.01, 1e6, o.lostAfter);
+    } else if (arg == "--pause-every") {
+      ok = parseDouble(value, 0, 1e9, o.pauseEvery);
+    }
+    if (!ok) {
+      std::fprintf(stderr, "simulate: bad value for %s: %s\n%s", arg.c_str(), value, kShortUsage);
+      return 2;
+    }
+  }
+  if (o.lostAfter <= o.idleAfter) {
+    std::fprintf(stderr, "simulate: --lost-after must be above --idle-after\n%s", kShortUsage);
+    return 2;
+  }
+  if (!o.ids.empty() && o.count > 0) {
+    std::fprintf(stderr, "simulate: give --ids or --count, not both\n%s", kShortUsage);
+    return 2;
+  }
+  return -1;
+}
+
+/// A vehicle as the node table will know it.
+struct Entry {
+  int id;
+  std::string name;
+};
+
+/// The node list's vehicles in file order; false when the file cannot be read.
+bool readNodeList(const std::string& path, std::vector<Entry>& entries) {
+  NodeTable table(NodeTable::kDefaultBufferBytes, NodeTable::kDefaultBuffersPerPort);
+  if (!table.readNodeFile(path.c_str())) return false;
+  for (int k = 0; k < table.count(); ++k) {
+    const NodeRecord* node = table.nodeAt(k);
+    entries.push_back({node->id, node->name});
+  }
+  return true;
+}
+
+std::string vehicleName(int id) {
+  return "Vehicle " + std::to_string(id);
+}
+
+/// The vehicles to drive, from the options and the node list. Returns the exit status on
+/// failure (after a message), -1 on success.
+int chooseVehicles(const Options& o, std::vector<Entry>& vehicles) {
+  std::vector<Entry> listed;
+  const bool haveList = readNodeList(o.nodes, listed);
+  if (!haveList && (o.nodesGiven || (o.ids.empty() && o.count == 0))) {
+    std::fprintf(stderr,
+                 "simulate: cannot read the node list %s (give --nodes, --ids or --count)\n",
+                 o.nodes.c_str());
+    return 1;
+  }
+  if (!o.ids.empty()) {
+    std::set<int> seen;
+    for (int id : o.ids) {
+      if (!seen.insert(id).second) continue;
+      auto it =
+          std::find_if(listed.begin(), listed.end(), [id](const Entry& e) { return e.id == id; });
+      vehicles.push_back({id, it != listed.end() ? it->name : vehicleName(id)});
+    }
+  } else if (o.count > 0) {
+    int nextId = 1;
+    for (const Entry& e : listed) {
+      if (static_cast<long>(vehicles.size()) == o.count) break;
+      vehicles.push_back(e);
+    }
+    for (const Entry& e : listed) nextId = std::max(nextId, e.id + 1);
+    while (static_cast<long>(vehicles.size()) < o.count) {
+      if (nextId > kMaxNodeId) {
+        std::fprintf(stderr, "simulate: --count %ld runs past id %d\n%s", o.count, kMaxNodeId,
+                     kShortUsage);
+        return 2;
+      }
+      vehicles.push_back({nextId, vehicleName(nextId)});
+      ++nextId;
+    }
+  } else {
+    vehicles = listed;
+  }
+  if (vehicles.empty()) {
+    std::fprintf(stderr, "simulate: the node list %s names no vehicle\n", o.nodes.c_str());
+    return 1;
+  }
+  return -1;
+}
+
+/// Fills `table` with exactly `vehicles` through a node list held in memory.
+bool buildTable(const std::vector<Entry>& vehicles, NodeTable& table) {
+  std::string text;
+  for (const Entry& v : vehicles) text += std::to_string(v.id) + " " + v.name + "\n";
+  const int fd = memfd_create("simulate-nodes", MFD_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ok = ok && table.readNodeFile(("/proc/self/fd/" + std::to_string(fd)).c_str());
+  ::close(fd);
+  return ok && table.count() == static_cast<int>(vehicles.size());
+}
+
+/// A point on the local plane around the region centre: metres east and north.
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+/// A closed route: a polyline driven by distance along it.
+class Route {
+ public:
+  Route(std::vector<Point> points, std::string label)
+      : points_(std::move(points)), label_(std::move(label)) {
+    lengths_.push_back(0);
+    for (size_t i = 0; i < points_.size(); ++i) {
+      const Point& a = points_[i];
+      const Point& b = points_[(i + 1) % points_.size()];
+      lengths_.push_back(lengths_.back() + std::hypot(b.x - a.x, b.y - a.y));
+    }
+  }
+
+  /// The point `s` metres along the route from its start (any s, the route being closed).
+  Point at(double s) const {
+    const double total = lengths_.back();
+    if (total <= 0) return points_.front();
+    s = std::fmod(s, total);
+    if (s < 0) s += total;
+    const size_t i = static_cast<size_t>(std::upper_bound(lengths_.begin(), lengths_.end(), s) -
+                                         lengths_.begin() - 1);
+    const size_t k = std::min(i, points_.size() - 1);
+    const Point& a = points_[k];
+    const Point& b = points_[(k + 1) % points_.size()];
+    const double span = lengths_[k + 1] - lengths_[k];
+    const double f = span > 0 ? (s - lengths_[k]) / span : 0;
+    return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
+  }
+
+  double length() const { return lengths_.back(); }
+  const std::string& label() const { return label_; }
+
+ private:
+  std::vector<Point> points_;
+  std::vector<double> lengths_;  ///< Distance from the start to each point, and the total.
+  std::string label_;
+};
+
+using Random = std::mt19937_64;
+
+double uniform(Random& rng, double low, double high) {
+  return std::uniform_real_distribution<double>(low, high)(rng);
+}
+
+/// Brings a point inside the region's circle.
+Point within(Point p, double radius) {
+  const double r = std::hypot(p.x, p.y);
+  if (r > radius) {
+    p.x *= radius / r;
+    p.y *= radius / r;
+  }
+  return p;
+}
+
+/// A ring road: a wavy ellipse somewhere in the region.
+Route makeRing(Random& rng, double radius, int number) {
+  const double centreAngle = uniform(rng, 0, 2 * kPi);
+  const double centreDistance = uniform(rng, 0, 0.45 * radius);
+  const Point centre{centreDistance * std::cos(centreAngle),
+                     centreDistance * std::sin(centreAngle)};
+  const double size = std::min(uniform(rng, 0.2, 0.5) * radius, 0.95 * radius - centreDistance);
+  const double squash = uniform(rng, 0.6, 1.0);
+  const double tilt = uniform(rng, 0, kPi);
+  const double wavePhase = uniform(rng, 0, 2 * kPi);
+  const bool clockwise = uniform(rng, 0, 1) < 0.5;
+  std::vector<Point> points;
+  for (int i = 0; i < kRingSamples; ++i) {
+    const double t = 2 * kPi * i / kRingSamples * (clockwise ? -1 : 1);
+    const double r = size * (1 + 0.08 * std::sin(3 * t + wavePhase));
+    const double ex = r * std::cos(t);
+    const double ey = r * squash * std::sin(t);
+    points.push_back(within({centre.x + ex * std::cos(tilt) - ey * std::sin(tilt),
+                             centre.y + ex * std::sin(tilt) + ey * std::cos(tilt)},
+                            radius));
+  }
+  return Route(points, "ring " + std::to_string(number));
+}
+
+/// A waypoint tour: a smooth closed curve through four to six points around the region.
+Route makeTour(Random& rng, double radius, int number) {
+  const int count = std::uniform_int_distribution<int>(4, 6)(rng);
+  const double start = uniform(rng, 0, 2 * kPi);
+  std::vector<Point> waypoints;
+  for (int i = 0; i < count; ++i) {
+    const double angle = start + 2 * kPi * (i + uniform(rng, -0.3, 0.3)) / count;
+    const double distance = uniform(rng, 0.25, 0.9) * radius;
+    waypoints.push_back({distance * std::cos(angle), distance * std::sin(angle)});
+  }
+  if (uniform(rng, 0, 1) < 0.5) std::reverse(waypoints.begin(), waypoints.end());
+  // Catmull-Rom through the waypoints, closed.
+  std::vector<Point> points;
+  for (int i = 0; i < count; ++i) {
+    const Point& p0 = waypoints[static_cast<size_t>((i + count - 1) % count)];
+    const Point& p1 = waypoints[static_cast<size_t>(i)];
+    const Point& p2 = waypoints[static_cast<size_t>((i + 1) % count)];
+    const Point& p3 = waypoints[static_cast<size_t>((i + 2) % count)];
+    for (int k = 0; k < kTourSamplesPerLeg; ++k) {
+      const double t = static_cast<double>(k) / kTourSamplesPerLeg;
+      const double t2 = t * t, t3 = t2 * t;
+      auto blend = [&](double a, double b, double c, double d) {
+        return 0.5 * (2 * b + (c - a) * t + (2 * a - 5 * b + 4 * c - d) * t2 +
+                      (3 * b - a - 3 * c + d) * t3);
+      };
+      points.push_back(
+          within({blend(p0.x, p1.x, p2.x, p3.x), blend(p0.y, p1.y, p2.y, p3.y)}, radius));
+    }
+  }
+  return Route(points, "route " + std::to_string(number));
+}
+
+/// Vehicles that drive together: one route, one distance along it, one speed.
+struct Group {
+  int route = 0;
+  double distance = 0;      ///< Metres along the route of the group's lead.
+  double cruise = 0;        ///< Cruising speed, m/s.
+  double swingPeriod = 60;  ///< Seconds of one cycle of the speed's variation.
+  double swingPhase = 0;
+  double speedFactor = 1;  ///< 0 halted .. 1 cruising, eased towards its goal.
+  bool halted = false;
+  double haltEnd = 0;   ///< Vehicle clock, seconds.
+  double nextHalt = 0;  ///< Vehicle clock, seconds.
+  double speed = 0;     ///< Current speed, m/s.
+};
+
+/// One simulated vehicle and what its last report said.
+struct Vehicle {
+  int id = 0;
+  std::string name;
+  int group = -1;      ///< -1 when holding a post.
+  int place = 0;       ///< Position in its convoy, 0 the lead.
+  Point post;          ///< Where a holding vehicle stands.
+  double latency = 0;  ///< Age of a fresh report, seconds.
+  bool silent = false;
+  double silenceEnd = 0;   ///< Wall clock since the start, seconds.
+  double nextSilence = 0;  ///< Wall clock since the start, seconds.
+  double lastReport = 0;   ///< Wall clock since the start of the last report, seconds.
+  Point reported;          ///< Position of the last report.
+  std::string comment1, comment2;
+};
+
+/// The fleet: routes, groups and vehicles, advanced step by step.
+class Fleet {
+ public:
+  Fleet(const Options& o, const std::vector<Entry>& entries) : o_(o), rng_(o.seed) {
+    const double radius = o.radius;
+    // Convoys: vehicles whose names agree up to a comma.
+    std::vector<std::string> convoyKeys;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      Vehicle v;
+      v.id = entries[i].id;
+      v.name = entries[i].name;
+      v.latency = uniform(rng_, 0.2, 1.0) * std::min(kMaxLatency, 0.25 * o.idleAfter);
+      if (i % kHoldingEvery == 0) {
+        const double angle = uniform(rng_, 0, 2 * kPi);
+        const double distance = i == 0 ? 0 : uniform(rng_, 0.1, 0.6) * radius;
+        v.post = {distance * std::cos(angle), distance * std::sin(angle)};
+      } else {
+        const size_t comma = v.name.find(',');
+        const std::string key = comma == std::string::npos ? "" : v.name.substr(0, comma);
+        int group = -1;
+        for (size_t g = 0; g < convoyKeys.size(); ++g) {
+          if (!key.empty() && convoyKeys[g] == key) group = static_cast<int>(g);
+        }
+        if (group < 0) {
+          group = static_cast<int>(groups_.size());
+          groups_.emplace_back();
+          convoyKeys.push_back(key);
+        } else {
+          for (const Vehicle& other : vehicles_) v.place += other.group == group ? 1 : 0;
+        }
+        v.group = group;
+      }
+      vehicles_.push_back(v);
+    }
+    // About three groups to a route, alternating rings and tours.
+    const int routeCount = std::max(1, static_cast<int>(groups_.size() + 2) / 3);
+    for (int r = 0; r < routeCount; ++r) {
+      routes_.push_back(r % 2 == 0 ? makeTour(rng_, radius, r + 1) : makeRing(rng_, radius, r + 1));
+    }
+    for (size_t g = 0; g < groups_.size(); ++g) {
+      Group& group = groups_[g];
+      group.route = static_cast<int>(g % routes_.size());
+      group.distance = uniform(rng_, 0, routes_[static_cast<size_t>(group.route)].length());
+      group.cruise = uniform(rng_, kMinSpeed, kMaxSpeed);
+      group.swingPeriod = uniform(rng_, 30, 90);
+      group.swingPhase = uniform(rng_, 0, 2 * kPi);
+      group.nextHalt = exponential(kMeanHaltInterval);
+      group.speed = group.cruise;
+    }
+    // Every vehicle has reported once just before the start; some have been silent for a while
+    // already, so that idle and lost ones show from the start (never the first, which the demo
+    // follows).
+    std::vector<size_t> others;
+    for (size_t i = 0; i < vehicles_.size(); ++i) {
+      Vehicle& v = vehicles_[i];
+      v.nextSilence = o.pauseEvery > 0 ? exponential(o.pauseEvery) : 0;
+      v.lastReport = -v.latency;
+      v.reported = positionOf(v, 0);
+      describe(v);
+      if (i > 0) others.push_back(i);
+    }
+    std::shuffle(others.begin(), others.end(), rng_);
+    size_t silentCount = 0;
+    if (o.pauseEvery > 0 && !others.empty()) {
+      silentCount = std::max<size_t>(
+          1, static_cast<size_t>(std::lround(kInitialSilentShare * vehicles_.size())));
+    }
+    for (size_t k = 0; k < silentCount; ++k) {
+      Vehicle& v = vehicles_[others[k]];
+      v.silent = true;
+      v.lastReport = -uniform(rng_, 0, 1.2 * o.lostAfter);
+      v.silenceEnd = uniform(rng_, 0.3, 1.0) * longestSilence();
+      v.reported = positionOf(v, v.lastReport * o.timeScale);
+      describe(v);
+    }
+  }
+
+  /// Advances the vehicles to `wall` seconds since the start.
+  void advance(double wall) {
+    const double now = wall * o_.timeScale;  // the vehicles' clock
+    const double step = std::max(0.0, now - clock_);
+    clock_ = now;
+    for (Group& g : groups_) {
+      if (g.halted && now >= g.haltEnd) {
+        g.halted = false;
+        g.nextHalt = now + exponential(kMeanHaltInterval);
+      } else if (!g.halted && now >= g.nextHalt) {
+        g.halted = true;
+        g.haltEnd = now + uniform(rng_, kMinHalt, kMaxHalt);
+      }
+      const double goal = g.halted ? 0.0 : 1.0;
+      g.speedFactor += (goal - g.speedFactor) * std::min(1.0, step / kSpeedResponse);
+      const double swing = 1 + kSpeedSwing * std::sin(2 * kPi * now / g.swingPeriod + g.swingPhase);
+      g.speed = g.cruise * swing * g.speedFactor;
+      g.distance += g.speed * step;
+    }
+    for (Vehicle& v : vehicles_) {
+      if (v.silent && wall >= v.silenceEnd) {
+        v.silent = false;
+        if (o_.pauseEvery > 0) v.nextSilence = wall + exponential(o_.pauseEvery);
+      } else if (!v.silent && o_.pauseEvery > 0 && wall >= v.nextSilence) {
+        v.silent = true;
+        v.silenceEnd = wall + uniform(rng_, shortestSilence(), longestSilence());
+      }
+      if (v.silent) continue;
+      v.lastReport = wall - v.latency * uniform(rng_, 0.8, 1.2);
+      v.reported = positionOf(v, now);
+      describe(v);
+    }
+  }
+
+  /// Writes each vehicle's last report into its node record, as seen at `wall` seconds since
+  /// the start; `epoch` is the wall clock at the start.
+  void publish(NodeTable& table, double wall, double epoch) const {
+    const double cosLat = std::max(std::cos(o_.lat * kPi / 180), 1e-6);
+    for (const Vehicle& v : vehicles_) {
+      NodeRecord* node = table.nodeById(v.id);
+      if (node == nullptr) continue;
+      // The status follows the age as the record shows it, in milliseconds.
+      const double age = std::round(std::max(0.0, wall - v.lastReport) * 1000) / 1000;
+      const int status = age >= o_.lostAfter   ? NodeRecord::kLost
+                         : age >= o_.idleAfter ? NodeRecord::kIdle
+                                               : NodeRecord::kAlive;
+      const double lat = std::clamp(o_.lat + v.reported.y / kMetresPerDegree, -90.0, 90.0);
+      const double lon = std::remainder(o_.lon + v.reported.x / (kMetresPerDegree * cosLat), 360.0);
+      node->applyStateRecord(lat, lon, status, v.comment1.c_str(), v.comment2.c_str(), age,
+                             v.name.c_str());
+      const double reportTime = epoch + v.lastReport;
+      const double whole = std::floor(reportTime);
+      node->lock();
+      node->lastPacketTime.seconds = static_cast<int64_t>(whole);
+      node->lastPacketTime.milliseconds =
+          std::min(999, static_cast<int>((reportTime - whole) * 1000));
+      node->unlock();
+    }
+  }
+
+  size_t size() const { return vehicles_.size(); }
+
+ private:
+  double exponential(double mean) { return std::exponential_distribution<double>(1 / mean)(rng_); }
+  double shortestSilence() const { return o_.idleAfter + 0.5 * (o_.lostAfter - o_.idleAfter); }
+  double longestSilence() const { return 2.5 * o_.lostAfter; }
+
+  /// Where vehicle v is at `now` on the vehicles' clock (its group's distance being current).
+  Point positionOf(const Vehicle& v, double now) const {
+    if (v.group < 0) return v.post;
+    const Group& g = groups_[static_cast<size_t>(v.group)];
+    // Before the start (a report from the past), the group is put back at cruising speed.
+    const double back = now < clock_ ? (clock_ - now) * g.cruise : 0;
+    return routes_[static_cast<size_t>(g.route)].at(g.distance - back - v.place * kConvoySpacing);
+  }
+
+  /// Sets the comments of a fresh report.
+  void describe(Vehicle& v) const {
+    if (v.group < 0) {
+      v.comment1 = "post";
+      v.comment2 = "holding";
+      return;
+    }
+    const Group& g = groups_[static_cast<size_t>(v.group)];
+    v.comment1 = routes_[static_cast<size_t>(g.route)].label();
+    const long kmh = std::lround(g.speed * 3.6);
+    v.comment2 = kmh < 1 ? "halted" : "moving " + std::to_string(kmh) + " km/h";
+  }
+
+  const Options& o_;
+  Random rng_;
+  std::vector<Route> routes_;
+  std::vector<Group> groups_;
+  std::vector<Vehicle> vehicles_;
+  double clock_ = 0;  ///< The vehicles' clock at the last advance, seconds.
+};
+
+double secondsOf(const timespec& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / kNanosPerSecond;
+}
+
+double clockSeconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return secondsOf(t);
+}
+
+/// Waits until `due` on the monotonic clock; false when a termination signal came first.
+bool waitUntil(double due, const sigset_t& signals) {
+  for (;;) {
+    const double left = due - clockSeconds(CLOCK_MONOTONIC);
+    if (left <= 0) return true;
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(left);
+    timeout.tv_nsec =
+        static_cast<long>((left - static_cast<double>(timeout.tv_sec)) * kNanosPerSecond);
+    const int signal = sigtimedwait(&signals, nullptr, &timeout);
+    if (signal > 0) return false;
+    if (errno != EAGAIN && errno != EINTR) return true;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Termination signals are taken synchronously between two writes, so a write is never cut
+  // short and no temporary file is left behind. SIGINT and SIGTERM end the run also when the
+  // starting shell let them be ignored (as it does for background commands); an ignored SIGHUP
+  // (nohup) stays ignored.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  struct sigaction hangup = {};
+  if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) {
+    sigaddset(&signals, SIGHUP);
+  }
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+
+  Options o;
+  if (const int status = parseOptions(argc, argv, o); status >= 0) return status;
+  std::vector<Entry> entries;
+  if (const int status = chooseVehicles(o, entries); status >= 0) return status;
+  NodeTable table(NodeTable::kDefaultBufferBytes, NodeTable::kDefaultBuffersPerPort);
+  if (!buildTable(entries, table)) {
+    std::fprintf(stderr, "simulate: cannot set up the node table\n");
+    return 1;
+  }
+  Fleet fleet(o, entries);
+  if (!o.quiet) {
+    std::printf(
+        "simulate: %zu vehicles around %.6f, %.6f (radius %.0f m), writing %s %g times a "
+        "second\n",
+        fleet.size(), o.lat, o.lon, o.radius, o.file.c_str(), o.rate);
+    std::fflush(stdout);
+  }
+
+  const double start = clockSeconds(CLOCK_MONOTONIC);
+  const double epoch = clockSeconds(CLOCK_REALTIME);
+  long written = 0;
+  bool failing = false;
+  for (long k = 0;; ++k) {
+    const double wall = clockSeconds(CLOCK_MONOTONIC) - start;
+    fleet.advance(wall);
+    fleet.publish(table, wall, epoch);
+    if (writeStateFile(table, o.file.c_str(), true)) {
+      ++written;
+      failing = false;
+    } else if (written == 0) {
+      std::fprintf(stderr, "simulate: cannot write the state file %s\n", o.file.c_str());
+      return 1;
+    } else if (!failing) {
+      std::fprintf(stderr, "simulate: cannot write the state file %s; trying on\n", o.file.c_str());
+      failing = true;
+    }
+    // The next write is due at the next tick of the rate; ticks missed by a slow write are
+    // skipped rather than caught up in a burst.
+    const double now = clockSeconds(CLOCK_MONOTONIC) - start;
+    k = std::max(k, static_cast<long>(std::floor(now * o.rate)));
+    const double next = static_cast<double>(k + 1) / o.rate;
+    if (o.duration > 0 && next > o.duration) break;
+    if (!waitUntil(start + next, signals)) break;
+  }
+  if (!o.quiet) {
+    std::printf("simulate: %ld state file%s written in %.1f s\n", written, written == 1 ? "" : "s",
+                clockSeconds(CLOCK_MONOTONIC) - start);
+  }
+  return 0;
+}
