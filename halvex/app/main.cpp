@@ -67,11 +67,6 @@ int main(int argc, char** argv) {
   }
 
   auto window = std::make_unique<KT_mapWindow>(directory, baseName);
-  // The splash steps aside once the view draws.
-  window->surface()->setFrameDrawn([&window, &splash] {
-    window->engine().frameDrawn();
-    splash->hide();
-  });
   window->loadConfiguration(configPath);
   window->buildToolPalette();
   window->runLoop();

@@ -57,7 +57,14 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
       baseName_(baseName),
       engine_(model_, this) {
   surface_ = static_cast<glDrawSurface*>(drawSurface);
+  surface_->setCamera(&camera_);
+  connectScene();
   surface_->setFrameDrawn([this] { engine_.frameDrawn(); });
+  // The view kept beside the program from the last run.
+  if (const auto* exe = static_cast<const char*>(NameRegistry::instance().find("full exe name"))) {
+    viewPath_ = viewFilePath(exe);
+    camera_.loadView(viewPath_);
+  }
   mainWindow->label(kTitle);
   mainWindow->callback(forward<&KT_mapWindow::menuWindow_>, this);
   fileChooser_ = new Fl_File_Chooser(".", "*", Fl_File_Chooser::SINGLE, "Fl_File_Chooser Test");
@@ -86,6 +93,9 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
 
 KT_mapWindow::~KT_mapWindow() {
   engine_.stop();
+  if (!viewPath_.empty() && !camera_.saveView(viewPath_)) {
+    std::fprintf(stderr, "halvex: cannot write the view file %s\n", viewPath_.c_str());
+  }
   if (eventTool_) NameRegistry::instance().remove("manu event tool", eventTool_.get());
   mainWindow->hide();
   tool_.window->hide();
@@ -241,7 +251,62 @@ void KT_mapWindow::ioDefinitionsRead() {
   outputs_.serverPortInput->value(io.outputServerPort);
 }
 
+void KT_mapWindow::connectScene() {
+  SceneInputs& in = scene_.inputs();
+  in.table = &model_.nodes();
+  in.settings = &model_.settings();
+  in.icons = &icons_;
+  in.maps = &maps_;
+  in.camera = &camera_;
+  in.follow = &follow_;
+  // The loop's tick runs the input step before each redraw request, so the frame has none.
+  in.statusFromRecords = [this] { return engine_.newStateData(); };
+  in.pickRequested = &pickRequested_;
+  in.pickResult = [this](uint32_t name) { picked(name); };
+  in.pointerLatitude = &pointerLatitude_;
+  in.pointerLongitude = &pointerLongitude_;
+  in.frameTime = &frameTime_;
+  surface_->addDrawCallback(SceneFrame::drawCallback, &scene_);
+  surface_->setInteractionHook(&interaction_, onViewEvent, this);
+}
+
+void KT_mapWindow::rebuildGraphics() {
+  icons_.build(model_.nodeGraphics());
+  maps_ = buildMapLayers(model_.mapGraphics());
+}
+
+int KT_mapWindow::viewEvent(int event) {
+  if (event == FL_PUSH && interaction_.mode == kDataSetTool && Fl::event_shift()) {
+    pickRequested_ = true;
+    surface_->redraw();
+  }
+  // The project's groups take the pointer with the map and data-set tools (projects come
+  // later); the space bar keeps it for the camera.
+  // Pointer events count as used, so that the drags of a press reach the view; keys do not, so
+  // that Escape and shortcuts still reach the windows.
+  switch (event) {
+    case FL_PUSH:
+    case FL_RELEASE:
+    case FL_DRAG:
+    case FL_MOVE:
+    case FL_ENTER:
+    case FL_LEAVE:
+    case FL_MOUSEWHEEL:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void KT_mapWindow::picked(uint32_t /*name*/) {
+  // The chosen name goes to the open project's data-set group; without a project the operator
+  // is asked to open one.
+  projectRequired();
+  surface_->redraw();
+}
+
 void KT_mapWindow::configurationLoaded() {
+  rebuildGraphics();
   const MasterPaths& paths = model_.paths();
   master_.masterPath->value(paths.master.c_str());
   // The dialog's sections, from the top.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "halvex/app/tracker_engine.h"
+#include "halvex/maps/map_layer.h"
 #include "halvex/tracking/menu_table.h"
 #include "halvex/tracking/tracker_model.h"
 #include "halvex/ui/inputs_dialog.h"
@@ -15,11 +16,16 @@
 #include "halvex/ui/master_config_dialog.h"
 #include "halvex/ui/outputs_dialog.h"
 #include "halvex/ui/tool_window.h"
+#include "halvex/view/follow_frame.h"
+#include "halvex/view/gl_draw_surface.h"
+#include "halvex/view/node_icon.h"
+#include "halvex/view/scene.h"
+#include "halvex/view/view_camera.h"
 
 class CallbackList;
 class Fl_File_Chooser;
 class Fl_Window;
-class glDrawSurface;
+class MapLayer;
 
 /// The main window object. It owns the model, the engine and every window, binds the controls
 /// to its operations (the virtual operations below, in the order the windows' controls use
@@ -39,12 +45,14 @@ class KT_mapWindow : public MainWindowUi,
   static constexpr double kDefaultMediumIdle = 2.0;
   static constexpr double kDefaultBadIdle = 4.0;
   /// Text of the prompt for operations that need an open project.
+  /// Interaction tool mode that picks data-set points.
+  static constexpr int kDataSetTool = 3;
   static constexpr const char* kProjectRequired =
       "You must have a project open to do this operation\nChoose one of the followig:";
 
   /// Builds every window (hidden) for the configuration in `directory` named `baseName`.
   KT_mapWindow(const std::string& directory, const std::string& baseName);
-  /// Hides the windows and stops the engine and the receivers.
+  /// Hides the windows, stops the engine and the receivers and saves the view.
   virtual ~KT_mapWindow();
 
   /// Builds the interaction tool window at the main window's centre and shows it.
@@ -93,6 +101,15 @@ class KT_mapWindow : public MainWindowUi,
   /// The interaction tool window (a placeholder until its tools exist).
   Fl_Window* toolPalette() { return palette_; }
   glDrawSurface* surface() { return surface_; }
+  ViewCamera& camera() { return camera_; }
+  SceneFrame& scene() { return scene_; }
+  /// The interaction tool's mode as the view sees it (0: the camera takes the mouse).
+  InteractionTool& interactionTool() { return interaction_; }
+  /// Ground position under the pointer at the last frame, degrees.
+  double pointerLatitude() const { return pointerLatitude_; }
+  double pointerLongitude() const { return pointerLongitude_; }
+  /// The .view file read at construction and written at destruction (empty: none).
+  const std::string& viewPath() const { return viewPath_; }
   bool quit() const { return quit_; }
 
   // TrackerModel::Listener: a file was read, the windows follow.
@@ -128,7 +145,20 @@ class KT_mapWindow : public MainWindowUi,
   void chooseDisplay(int mode);
   /// Shows or hides the remote rate choice as the remote-poll timer last asked.
   void applyRemoteRate();
+  /// Hands the scene what it draws from and reports to.
+  void connectScene();
+  /// Rebuilds the node icons and map layers from the graphics files last read.
+  void rebuildGraphics();
+  /// The view's events after its own handling: picking requests and the project's groups.
+  static int onViewEvent(int event, void* window) {
+    return static_cast<KT_mapWindow*>(window)->viewEvent(event);
+  }
+  int viewEvent(int event);
+  /// The name a picking pass chose.
+  void picked(uint32_t name);
 
+  ViewCamera camera_;  ///< Created first: the surface and the scene draw through it.
+  std::string viewPath_;
   std::string directory_;
   std::string baseName_;
   TrackerModel model_;
@@ -144,4 +174,13 @@ class KT_mapWindow : public MainWindowUi,
   bool quit_ = false;
   std::atomic<bool> remoteRateVisible_{true};  ///< Asked by the timer's thread, applied here.
   std::unique_ptr<CallbackList> eventTool_;    ///< "manu event tool", registered while alive.
+  SceneFrame scene_;
+  NodeIconSet icons_;                            ///< From the node graphics file.
+  std::vector<std::unique_ptr<MapLayer>> maps_;  ///< From the map graphics file.
+  FollowState follow_;
+  InteractionTool interaction_;
+  bool pickRequested_ = false;  ///< Set by a shift-click with the data-set tool.
+  double pointerLatitude_ = 0;
+  double pointerLongitude_ = 0;
+  int64_t frameTime_ = 0;  ///< Counter value at the end of the last frame.
 };

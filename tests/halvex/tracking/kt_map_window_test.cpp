@@ -242,6 +242,26 @@ TEST_F(MainWindowTest, LocalInputStreamWithoutProjectAsksForOne) {
   EXPECT_FALSE(w.quit());
 }
 
+// The view is wired to the model: the camera follows the target read from the state file, the
+// frame shows the readout of the pointer, and the interaction tool's shift-click with the
+// data-set tool asks for a project when none is open.
+TEST_F(MainWindowTest, ViewFollowsTheTargetAndReadsOutThePointer) {
+  KT_mapWindow& w = *window_;
+  w.loadConfiguration("demo.cfg");
+  ASSERT_EQ(w.model().settings().navigationMode, 0);  // "track mode all"
+  static KT_mapWindow* running = nullptr;
+  running = &w;
+  Fl::add_timeout(1.5, [](void*) { running->close_(); });
+  w.runLoop();
+  // Target 1 stands at 32.715 N, 117.162 W in the replayed file.
+  EXPECT_NEAR(w.camera().centerX(), -117.162, 1e-6);
+  EXPECT_NEAR(w.camera().centerY(), 32.715, 1e-6);
+  EXPECT_GT(w.camera().extent(), 0.0);
+  EXPECT_EQ(w.scene().lastReadout().latitude.rfind("Lat: ", 0), 0u);
+  EXPECT_EQ(w.scene().lastReadout().mgrs.rfind("MGRS: ", 0), 0u);
+  EXPECT_TRUE(w.viewPath().empty());  // no program path registered: no .view file written
+}
+
 /// Records what the "manu event tool" list fires.
 std::vector<int> fired;
 void recordFire(int pressed, void*) {
