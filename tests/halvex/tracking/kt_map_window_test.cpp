@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
 #include "halvex/view/gl_draw_surface.h"
+#include "tests/halvex/scratch_dir.h"
 
 namespace {
 
@@ -247,6 +249,11 @@ TEST_F(MainWindowTest, LocalInputStreamWithoutProjectAsksForOne) {
 // data-set tool asks for a project when none is open.
 TEST_F(MainWindowTest, ViewFollowsTheTargetAndReadsOutThePointer) {
   KT_mapWindow& w = *window_;
+  // A copy of the demo setup: the loop writes the state file it names.
+  ScratchDir copy;
+  std::filesystem::copy(currentDirectory(), copy.path(""),
+                        std::filesystem::copy_options::recursive);
+  ASSERT_TRUE(setCurrentDirectory(copy.path("")));
   w.loadConfiguration("demo.cfg");
   ASSERT_EQ(w.model().settings().navigationMode, 0);  // "track mode all"
   static KT_mapWindow* running = nullptr;
