@@ -11,6 +11,7 @@
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/tracking_settings.h"
 #include "halvex/view/draw_context.h"
+#include "halvex/view/gl_text.h"
 #include "halvex/view/view_local.h"
 
 int gNodeIconLoadCountdown = 0;
@@ -40,7 +41,7 @@ void drawTextAt(const char* text, double x, double y, double dx, double dy, cons
   double turned[3];
   turnOffset(rotation, dx, dy, 0, turned);
   glRasterPos3d(x + turned[0], y + turned[1], turned[2]);
-  gl_draw(text);
+  drawGlText(text);
 }
 
 }  // namespace

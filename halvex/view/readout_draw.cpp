@@ -6,6 +6,7 @@
 #include <string>
 
 #include "halvex/view/draw_context.h"
+#include "halvex/view/gl_text.h"
 #include "halvex/view/pointer_ground.h"
 #include "halvex/view/view_camera.h"
 
@@ -55,7 +56,7 @@ void drawReadout(const DrawContext& context, const geodesy::Readout& readout) {
     readoutLinePosition(line.line, gl_width(line.text->c_str()), gl_descent(), gl_height(),
                         context.width, context.height, position);
     glRasterPos2d(position[0], position[1]);
-    gl_draw(line.text->c_str());
+    drawGlText(line.text->c_str());
   }
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);

@@ -11,6 +11,7 @@
 #include "common/mesh_shape.h"
 #include "halvex/streams/ring_marker.h"
 #include "halvex/view/draw_context.h"
+#include "halvex/view/gl_text.h"
 #include "halvex/view/view_local.h"
 
 namespace {
@@ -98,7 +99,7 @@ void drawLabels(const RingMarker& marker, const DrawContext& context, const doub
     glEnd();
     glColor3f(0, 0, 0);
     glRasterPos3d(anchor[0], bottom + descent, anchor[2] - kTextNearer);
-    gl_draw(text.c_str());
+    drawGlText(text.c_str());
   }
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);

@@ -13,6 +13,7 @@ halvex_test(scene_gl_test XVFB
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/scene_gl_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/ring_marker_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/surface_routing_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/gl_text_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/scene_test_support.cpp
   LIBS halvex_view
   LABELS view)
