@@ -1,0 +1,1 @@
+#include "common/popup_tool_window.h"
