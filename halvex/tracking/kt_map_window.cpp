@@ -92,6 +92,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
 }
 
 KT_mapWindow::~KT_mapWindow() {
+  Fl::remove_timeout(deliverPick, this);
   engine_.stop();
   if (!viewPath_.empty() && !camera_.saveView(viewPath_)) {
     std::fprintf(stderr, "halvex: cannot write the view file %s\n", viewPath_.c_str());
@@ -298,11 +299,20 @@ int KT_mapWindow::viewEvent(int event) {
   }
 }
 
-void KT_mapWindow::picked(uint32_t /*name*/) {
+void KT_mapWindow::picked(uint32_t name) {
+  // The frame is still drawing: questions and the data-set group's answer come after it.
+  pickedName_ = name;
+  Fl::remove_timeout(deliverPick, this);
+  Fl::add_timeout(0, deliverPick, this);
+  surface_->redraw();
+}
+
+void KT_mapWindow::deliverPick(void* window) {
+  auto* self = static_cast<KT_mapWindow*>(window);
   // The chosen name goes to the open project's data-set group; without a project the operator
   // is asked to open one.
-  projectRequired();
-  surface_->redraw();
+  (void)self->pickedName_;
+  self->projectRequired();
 }
 
 void KT_mapWindow::configurationLoaded() {

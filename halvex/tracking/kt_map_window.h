@@ -154,8 +154,9 @@ class KT_mapWindow : public MainWindowUi,
     return static_cast<KT_mapWindow*>(window)->viewEvent(event);
   }
   int viewEvent(int event);
-  /// The name a picking pass chose.
+  /// The name a picking pass chose; handed on once the frame is drawn.
   void picked(uint32_t name);
+  static void deliverPick(void* window);
 
   ViewCamera camera_;  ///< Created first: the surface and the scene draw through it.
   std::string viewPath_;
@@ -180,6 +181,7 @@ class KT_mapWindow : public MainWindowUi,
   FollowState follow_;
   InteractionTool interaction_;
   bool pickRequested_ = false;  ///< Set by a shift-click with the data-set tool.
+  uint32_t pickedName_ = 0;     ///< Chosen by the last picking pass, not yet handed on.
   double pointerLatitude_ = 0;
   double pointerLongitude_ = 0;
   int64_t frameTime_ = 0;  ///< Counter value at the end of the last frame.

@@ -48,6 +48,9 @@ NodeFix readFix(NodeRecord* node) {
   fix.y = node->latitude;
   fix.alive = node->seenAlive != 0;
   node->unlock();
+  // A position that is not a number cannot be followed or framed (it would poison the
+  // smoothed values for good).
+  if (!std::isfinite(fix.x) || !std::isfinite(fix.y)) fix.alive = false;
   return fix;
 }
 
@@ -154,6 +157,10 @@ void followAndFrame(ViewCamera& camera, const TrackingSettings& settings, const 
   state.lastStep = now;
 
   if (state.following && target.alive) {
+    if (!std::isfinite(state.smoothX) || !std::isfinite(state.smoothY)) {
+      state.smoothX = target.x;
+      state.smoothY = target.y;
+    }
     const double distance = std::hypot(target.x - state.smoothX, target.y - state.smoothY);
     const double j = followFraction(distance, camera.extent(), ms);
     state.smoothX = (1 - j) * state.smoothX + j * target.x;
@@ -162,7 +169,7 @@ void followAndFrame(ViewCamera& camera, const TrackingSettings& settings, const 
   }
 
   if (state.framing) {
-    if (state.resetRequested) {
+    if (state.resetRequested || !std::isfinite(state.smoothExtent)) {
       state.smoothExtent = state.wantedExtent;
       state.resetRequested = false;
     }

@@ -133,6 +133,10 @@ int glDrawSurface::cameraEvent(int event) {
 }
 
 int glDrawSurface::handle(int event) {
+  // A press gives the view the keyboard, so that a modifier pressed during a drag restarts it;
+  // keys typed over the view without the keyboard arrive as shortcuts and are taken as keys.
+  if (event == FL_PUSH && Fl::focus() != this) take_focus();
+  if (event == FL_SHORTCUT && Fl::belowmouse() == this) event = FL_KEYDOWN;
   int used = 0;
   const bool spaceHeld = Fl::event_key(' ') != 0;
   if (spaceHeld || !tool_ || tool_->mode == 0) {

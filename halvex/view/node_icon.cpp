@@ -3,6 +3,8 @@
 #include <FL/Enumerations.H>
 #include <FL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "common/platform/perf_counter.h"
@@ -23,6 +25,7 @@ constexpr double kLabelGapPerExtent = 0.0075;  ///< Label start right of the cen
 constexpr double kPixelSizePerWidth = 0.01;    ///< Icon pixels per window pixel and size.
 constexpr double kFontPerPixelSize = 0.66666;  ///< Font size from the icon's pixel size ...
 constexpr int kFontDivisor = 3;                ///< ... divided by this.
+constexpr int kMaxLabelPixels = 4096;          ///< Largest icon size in pixels that labels follow.
 constexpr int kLineBytes = 256;                ///< Position line and number label buffers.
 constexpr Fl_Font kNumberFont = FL_HELVETICA_BOLD;
 constexpr Fl_Font kLineFont = FL_HELVETICA;
@@ -146,6 +149,8 @@ void NodeIcon::draw(const DrawContext& context, const TrackingSettings& settings
   }
   if (bindMapTexture(textureId_)) {
     glEnable(GL_BLEND);
+    // A map drawn below full opacity leaves the blend function at (one, zero).
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   } else {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
@@ -189,8 +194,12 @@ void NodeIcon::draw(const DrawContext& context, const TrackingSettings& settings
 
 void NodeIcon::drawLabels(const DrawContext& context, int id, const char* const lines[],
                           int lineCount, double size, double labelOffset) {
-  if (context.width <= 0) return;
-  const int pixels = static_cast<int>(kPixelSizePerWidth * context.width * size);
+  if (context.width <= 0 || !std::isfinite(size)) return;
+  // Sizes from the node graphics file are not bounded: keep the pixel size within int and the
+  // font size within what the toolkit can open (it ends the program beyond 65535).
+  const double wanted = std::min(kPixelSizePerWidth * context.width * std::fabs(size),
+                                 static_cast<double>(kMaxLabelPixels));
+  const int pixels = static_cast<int>(wanted);
   const int fontSize = static_cast<int>(kFontPerPixelSize * pixels) / kFontDivisor;
   // Below one pixel no text can be read (and the toolkit has no font of size 0).
   if (fontSize < 1) return;

@@ -42,7 +42,9 @@ double along(double start, double step, double t) {
 bool pointerGround(const ViewCamera& camera, double px, double py, double width, double height,
                    double* lat, double* lon) {
   if (!(width > 0) || !(height > 0)) return false;
-  const Vec3 e = vec(camera.eye());
+  // View-local eye: world coordinates near longitude 117 leave single precision only ~1e-5
+  // degrees, a few pixels at close zoom; the view's corner is added back in double at the end.
+  const Vec3 e{camera.eyeLocal()[0], camera.eyeLocal()[1], camera.eyeLocal()[2]};
   const Vec3 f = vec(camera.viewDirection());
   const Vec3 u = vec(camera.upVector());
   const Vec3 r = vec(camera.rightVector());
@@ -61,11 +63,11 @@ bool pointerGround(const ViewCamera& camera, double px, double py, double width,
   if (length != 0) d = d * (1 / length);
   // A ray that does not go down never meets the ground: it ends at the horizon, infinitely far.
   const double t = d.z < 0 ? -e.z / d.z : std::numeric_limits<double>::infinity();
-  double x = along(e.x, d.x, t);
-  double y = along(e.y, d.y, t);
+  double x = camera.left() + along(e.x, d.x, t);
+  double y = camera.bottom() + along(e.y, d.y, t);
   // A frame that overflowed (an absurd extent) has no usable eye; report the view centre then.
-  if (std::isnan(x)) x = std::isnan(e.x) ? camera.centerX() : e.x;
-  if (std::isnan(y)) y = std::isnan(e.y) ? camera.centerY() : e.y;
+  if (std::isnan(x)) x = camera.centerX();
+  if (std::isnan(y)) y = camera.centerY();
   if (std::isnan(x)) x = 0;
   if (std::isnan(y)) y = 0;
   x = std::clamp(x, -kMaxLongitude, kMaxLongitude);

@@ -200,6 +200,7 @@ void ViewCamera::finishFrame() {
   eye_[0] = static_cast<float>(left() + local[0]);
   eye_[1] = static_cast<float>(bottom() + local[1]);
   eye_[2] = local[2];
+  for (int k = 0; k < 3; ++k) eyeLocal_[k] = local[k];
 
   // From the eye to the view centre, taken in view-local units to keep the precision that world
   // coordinates in single precision would lose.
@@ -233,10 +234,11 @@ void ViewCamera::loadView(const std::string& path) {
   float x = 0, y = 0, e = 0;
   const bool placed = readLine(file, line) &&
                       std::sscanf(line.c_str(), "%f,%f,%f", &x, &y, &e) == 3 && std::isfinite(x) &&
-                      std::isfinite(y) && std::isfinite(e) && e > 0;
+                      std::isfinite(y);
   if (placed) {
+    // An extent too small for six decimals was written as 0: keep the place, not the zoom.
     setCenter(x, y);
-    setExtent(e);
+    setExtent(std::isfinite(e) && e > 0 ? e : kFallbackExtent);
   } else {
     setCenter(0, 0);
     setExtent(kFallbackExtent);

@@ -85,6 +85,8 @@ class ViewCamera {
   const float* inverseModelView() const { return inverseModelView_; }
   /// Eye position (x, y world units, z the height) and unit vectors from the last apply.
   const float* eye() const { return eye_; }
+  /// The eye in view-local coordinates (relative to left(), bottom()), full precision.
+  const double* eyeLocal() const { return eyeLocal_; }
   const float* viewDirection() const { return viewDirection_; }
   const float* upVector() const { return up_; }
   const float* rightVector() const { return right_; }
@@ -121,6 +123,7 @@ class ViewCamera {
   float modelView_[Matrix4::kSize] = {};
   float inverseModelView_[Matrix4::kSize] = {};
   float eye_[3] = {0, 0, 0};
+  double eyeLocal_[3] = {0, 0, 0};
   float viewDirection_[3] = {0, 0, -1};
   float up_[3] = {0, 1, 0};
   float right_[3] = {1, 0, 0};

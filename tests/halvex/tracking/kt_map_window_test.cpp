@@ -269,6 +269,38 @@ TEST_F(MainWindowTest, ViewFollowsTheTargetAndReadsOutThePointer) {
   EXPECT_TRUE(w.viewPath().empty());  // no program path registered: no .view file written
 }
 
+// The arrow keys zoom the view with the pointer over it, before and after a click into it.
+TEST_F(MainWindowTest, ArrowKeysOverTheViewZoom) {
+  KT_mapWindow& w = *window_;
+  static KT_mapWindow* running = nullptr;
+  static double before = 0, afterLeft = 0, afterUp = 0;
+  running = &w;
+  w.camera().setExtent(4);
+  Fl::add_timeout(0.5, [](void*) {
+    glDrawSurface* view = running->surface();
+    const int x = running->mainWindow->x() + view->x() + view->w() / 2;
+    const int y = running->mainWindow->y() + view->y() + view->h() / 2;
+    const std::string move = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y);
+    std::system(move.c_str());
+    Fl::add_timeout(0.3, [](void*) {
+      before = running->camera().extent();
+      std::system("xdotool key Left");
+      Fl::add_timeout(0.3, [](void*) {
+        afterLeft = running->camera().extent();
+        std::system("xdotool click 1 key Up");
+        Fl::add_timeout(0.3, [](void*) {
+          afterUp = running->camera().extent();
+          running->close_();
+        });
+      });
+    });
+  });
+  w.runLoop();
+  EXPECT_DOUBLE_EQ(before, 4);
+  EXPECT_DOUBLE_EQ(afterLeft, 3);
+  EXPECT_DOUBLE_EQ(afterUp, 4.5);
+}
+
 /// Records what the "manu event tool" list fires.
 std::vector<int> fired;
 void recordFire(int pressed, void*) {

@@ -203,7 +203,7 @@ TEST_F(ViewFile, RoundTripKeepsTheFormat) {
 }
 
 TEST_F(ViewFile, DamagedFirstLineGivesTheFallbackView) {
-  for (const char* first : {"abc", "1.5,2.5", "", "1,2,0", "1,2,-3", "nan,2,3", "1,2,inf"}) {
+  for (const char* first : {"abc", "1.5,2.5", "", "nan,2,3", "inf,2,3"}) {
     SCOPED_TRACE(first);
     ViewCamera camera;
     camera.setCenter(5, 6);
@@ -217,6 +217,28 @@ TEST_F(ViewFile, DamagedFirstLineGivesTheFallbackView) {
   ViewCamera empty;
   empty.loadView(dir_.write("empty.view", ""));
   EXPECT_DOUBLE_EQ(empty.extent(), 250);
+}
+
+// A view zoomed in below a millionth of a degree is written with extent 0.000000; the next
+// start keeps its place and only falls back for the extent.
+TEST_F(ViewFile, UnusableExtentKeepsTheCentre) {
+  for (const char* first : {"1,2,0", "1,2,-3", "1,2,inf", "1,2,nan"}) {
+    SCOPED_TRACE(first);
+    ViewCamera camera;
+    camera.loadView(dir_.write("a.view", std::string(first) + "\n-20,10\n"));
+    EXPECT_DOUBLE_EQ(camera.centerX(), 1);
+    EXPECT_DOUBLE_EQ(camera.centerY(), 2);
+    EXPECT_DOUBLE_EQ(camera.extent(), 250);
+  }
+  ViewCamera tiny;
+  tiny.setCenter(-117.25, 32.5);
+  tiny.setExtent(4e-7);
+  ASSERT_TRUE(tiny.saveView(dir_.path("tiny.view")));
+  ViewCamera again;
+  again.loadView(dir_.path("tiny.view"));
+  EXPECT_DOUBLE_EQ(again.centerX(), -117.25);
+  EXPECT_DOUBLE_EQ(again.centerY(), 32.5);
+  EXPECT_DOUBLE_EQ(again.extent(), 250);
 }
 
 TEST_F(ViewFile, SecondLineIsOptionalAndBroughtIntoRange) {

@@ -241,4 +241,29 @@ TEST_F(Follow, UnseenNewTargetHoldsTheView) {
   EXPECT_DOUBLE_EQ(camera_.centerX(), 10);
 }
 
+// A record may carry "inf" or "nan" positions; the view holds still meanwhile and follows again
+// once the target reports a real position, instead of staying at a centre that is not a number.
+TEST_F(Follow, PositionsThatAreNotNumbersAreNotFollowed) {
+  place(1, 10, 50);
+  place(3, 11, 50);
+  step(16);
+  place(1, INFINITY, 50);
+  place(3, NAN, 50);
+  step(16);
+  EXPECT_DOUBLE_EQ(camera_.centerX(), 10);
+  EXPECT_TRUE(std::isfinite(camera_.extent()));
+  place(1, 12, 51);
+  place(3, 13, 51);
+  for (int k = 0; k < 50; ++k) step(16);
+  EXPECT_NEAR(camera_.centerX(), 12, 1e-6);
+  EXPECT_NEAR(camera_.centerY(), 51, 1e-6);
+  EXPECT_TRUE(std::isfinite(camera_.extent()));
+  // Smoothed values poisoned by an earlier fault start over from the target.
+  state_.smoothX = NAN;
+  state_.smoothExtent = NAN;
+  step(16);
+  EXPECT_NEAR(camera_.centerX(), 12, 1e-6);
+  EXPECT_TRUE(std::isfinite(camera_.extent()));
+}
+
 }  // namespace

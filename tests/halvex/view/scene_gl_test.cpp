@@ -220,6 +220,18 @@ TEST_F(SceneGl, OnlyTheNumberLabelWithTheSwitchesOff) {
   EXPECT_EQ(count(231, 0, 401, 230, isBlack), 0) << "no text lines";
 }
 
+// Icon sizes come unchecked from the node graphics file; a huge or non-number size must not
+// reach the toolkit's font choice, which ends the program beyond size 65535.
+TEST_F(SceneGl, HugeIconSizesStillDraw) {
+  for (const char* size : {"1e9", "nan", "-5e12"}) {
+    SCOPED_TRACE(size);
+    useIcons(std::string("D /nonexistent/icon.sgi ") + size + " 1 1 1 1 1 1 1 1 1 1 1 on\n");
+    node_->applyStateRecord(kCentreY, kCentreX, 0, "one", "two", 3, "seven");
+    for (bool& show : settings_.showComment) show = true;
+    draw();
+  }
+}
+
 TEST_F(SceneGl, ReadoutShowsThePointerPosition) {
   camera_->setPickPosition(200, 150);  // the view centre's pixel
   draw();
