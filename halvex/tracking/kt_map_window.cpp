@@ -19,12 +19,11 @@
 #include "halvex/config/io_definitions.h"
 #include "halvex/ui/ui_kit.h"
 #include "halvex/view/gl_draw_surface.h"
+#include "halvex/view/interaction_tool_window.h"
 
 namespace {
 
 /// Size of the interaction tool window.
-constexpr int kPaletteWidth = 59;
-constexpr int kPaletteHeight = 106;
 /// Longest relative path a file chooser's answer keeps, characters.
 constexpr size_t kMaxChosenPath = 255;
 
@@ -330,10 +329,16 @@ void KT_mapWindow::configurationLoaded() {
 }
 
 void KT_mapWindow::buildToolPalette() {
-  palette_ = new Fl_Window(mainWindow->x() + mainWindow->w() / 2,
-                           mainWindow->y() + mainWindow->h() / 2, kPaletteWidth, kPaletteHeight);
-  palette_->end();
+  auto* palette = new InteractionToolWindow(mainWindow->x() + mainWindow->w() / 2,
+                                            mainWindow->y() + mainWindow->h() / 2);
+  palette->setModeCallback(toolModeChanged, this);
+  interaction_.mode = palette->mode();
+  palette_ = palette;
   palette_->show();
+}
+
+void KT_mapWindow::toolModeChanged(int mode, void* window) {
+  static_cast<KT_mapWindow*>(window)->interaction_.mode = mode;
 }
 
 // ---- the loop ----

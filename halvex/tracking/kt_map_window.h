@@ -98,7 +98,7 @@ class KT_mapWindow : public MainWindowUi,
   InputsDialogUi& inputsDialog() { return inputs_; }
   OutputsDialogUi& outputsDialog() { return outputs_; }
   MasterConfigDialogUi& masterConfigDialog() { return master_; }
-  /// The interaction tool window (a placeholder until its tools exist).
+  /// The interaction tool window: navigation, data-set picking and map editing.
   Fl_Window* toolPalette() { return palette_; }
   glDrawSurface* surface() { return surface_; }
   ViewCamera& camera() { return camera_; }
@@ -157,6 +157,8 @@ class KT_mapWindow : public MainWindowUi,
   /// The name a picking pass chose; handed on once the frame is drawn.
   void picked(uint32_t name);
   static void deliverPick(void* window);
+  /// The interaction tool window's mode changed.
+  static void toolModeChanged(int mode, void* window);
 
   ViewCamera camera_;  ///< Created first: the surface and the scene draw through it.
   std::string viewPath_;

@@ -22,6 +22,7 @@
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
 #include "halvex/view/gl_draw_surface.h"
+#include "halvex/view/interaction_tool_window.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
@@ -267,6 +268,27 @@ TEST_F(MainWindowTest, ViewFollowsTheTargetAndReadsOutThePointer) {
   EXPECT_EQ(w.scene().lastReadout().latitude.rfind("Lat: ", 0), 0u);
   EXPECT_EQ(w.scene().lastReadout().mgrs.rfind("MGRS: ", 0), 0u);
   EXPECT_TRUE(w.viewPath().empty());  // no program path registered: no .view file written
+}
+
+// The interaction tool window sits at the main window's centre and its toggles set the mode the
+// view routes events by; a shift-click with the data-set tool asks for a picking pass.
+TEST_F(MainWindowTest, InteractionToolWindowSetsTheViewsMode) {
+  KT_mapWindow& w = *window_;
+  w.mainWindow->show();
+  w.buildToolPalette();
+  auto* palette = static_cast<InteractionToolWindow*>(w.toolPalette());
+  EXPECT_EQ(palette->w(), 59);
+  EXPECT_EQ(palette->h(), 106);
+  EXPECT_EQ(palette->x(), w.mainWindow->x() + w.mainWindow->w() / 2);
+  EXPECT_EQ(w.interactionTool().mode, 0);
+  ASSERT_TRUE(pumpUntil([&] { return palette->shown(); }));
+  pumpFor(0.3);
+  click(palette->button(InteractionToolWindow::kMapEditSlot));
+  ASSERT_TRUE(pumpUntil([&] { return w.interactionTool().mode == 1; }));
+  click(palette->button(InteractionToolWindow::kDataSetSlot));
+  ASSERT_TRUE(pumpUntil([&] { return w.interactionTool().mode == 3; }));
+  click(palette->button(InteractionToolWindow::kNavigationSlot));
+  ASSERT_TRUE(pumpUntil([&] { return w.interactionTool().mode == 0; }));
 }
 
 // The arrow keys zoom the view with the pointer over it, before and after a click into it.
