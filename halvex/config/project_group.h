@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 class FieldFile;
 struct DrawContext;
@@ -30,4 +32,18 @@ class ProjectGroup {
   }
   /// The name a picking pass chose (0: nothing); only the data-set group acts on it.
   virtual void pick(uint32_t name) { (void)name; }
+
+  /// What markModified() calls; the project manager sets it so that the project asks before
+  /// unsaved work is closed.
+  void setModifiedHook(std::function<void()> hook) { modifiedHook_ = std::move(hook); }
+
+ protected:
+  /// Tells the owner that the operator changed what the project keeps (an added map, state
+  /// file or data set, a committed map edit). Does nothing without a hook.
+  void markModified() {
+    if (modifiedHook_) modifiedHook_();
+  }
+
+ private:
+  std::function<void()> modifiedHook_;
 };

@@ -1,6 +1,9 @@
 #include "halvex/ui/name_dialog.h"
 
 #include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_File_Chooser.H>
+#include <FL/fl_ask.H>
 
 namespace {
 
@@ -41,4 +44,68 @@ void NameDialogUi::setTitle(const char* title) {
 void NameDialogUi::setPrompt(const char* prompt) {
   nameInput->copy_label(prompt);
   window->redraw();
+}
+
+// ---- behaviour ----
+
+NameDialog::NameDialog() {
+  ui_.okButton->callback([](Fl_Widget*, void* dialog) { static_cast<NameDialog*>(dialog)->ok(); },
+                         this);
+  ui_.cancelButton->callback(
+      [](Fl_Widget*, void* dialog) { static_cast<NameDialog*>(dialog)->cancel(); }, this);
+  ui_.browseButton->callback(
+      [](Fl_Widget*, void* dialog) { static_cast<NameDialog*>(dialog)->browse(); }, this);
+  ui_.window->callback([](Fl_Widget*, void* dialog) { static_cast<NameDialog*>(dialog)->cancel(); },
+                       this);
+  chooseDirectory_ = [](const char* title, const char* start) {
+    const char* chosen = fl_dir_chooser(title, start, 0);
+    return std::string(chosen != nullptr ? chosen : "");
+  };
+}
+
+void NameDialog::show(const char* title, const char* prompt, Accepted accepted) {
+  accepted_ = std::move(accepted);
+  okPressed_ = false;
+  ui_.setTitle(title);
+  ui_.setPrompt(prompt);
+  ui_.nameInput->value("");
+  ui_.window->show();
+  ui_.nameInput->take_focus();
+}
+
+bool NameDialog::run(const char* title, const char* prompt) {
+  show(title, prompt);
+  while (ui_.window->shown()) Fl::wait();
+  return okPressed_;
+}
+
+std::string NameDialog::joinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+void NameDialog::ok() {
+  const char* name = ui_.nameInput->value();
+  if (name == nullptr || *name == '\0') {
+    fl_message("%s", kNameMissing);
+    return;
+  }
+  name_ = name;
+  directory_ = ui_.locationInput->value() != nullptr ? ui_.locationInput->value() : "";
+  fullPath_ = joinPath(directory_, name_);
+  okPressed_ = true;
+  ui_.window->hide();
+  if (accepted_) accepted_(*this);
+}
+
+void NameDialog::cancel() {
+  ui_.window->hide();
+}
+
+void NameDialog::browse() {
+  if (!chooseDirectory_) return;
+  const char* start = ui_.locationInput->value();
+  const std::string chosen =
+      chooseDirectory_(kBrowseTitle, start != nullptr && *start ? start : nullptr);
+  if (!chosen.empty()) ui_.locationInput->value(chosen.c_str());
 }

@@ -1,0 +1,38 @@
+// The auto-start file beside the program: names the project to open at start-up.
+#pragma once
+
+#include <string>
+
+/// The file "<program directory>/<program name>.autoStart", holding one project path.
+class AutoStartFile {
+ public:
+  /// Longest project path read back; a longer first word opens nothing.
+  static constexpr int kMaxWord = 255;
+
+  /// The auto-start file of the program named by the "full exe name" registry entry; without
+  /// that entry the object has no path and its operations fail.
+  AutoStartFile();
+  /// The auto-start file of the program at `exePath`.
+  explicit AutoStartFile(const std::string& exePath);
+
+  /// The file's path: the program's path with its extension replaced by ".autoStart" (empty
+  /// when the program's path is unknown).
+  const std::string& path() const { return path_; }
+
+  /// Replaces the file by `projectPath` and a line feed; an empty path clears the file instead.
+  /// False when the file cannot be written.
+  bool set(const std::string& projectPath) const;
+  /// Truncates the file to empty; false when it cannot be written.
+  bool clear() const;
+  /// The file's first word: the project to open. Empty when the file is missing or empty, and
+  /// when the word is longer than kMaxWord (a cut path would name another file).
+  ///
+  ///   /home/op/projects/field.mpr
+  std::string read() const;
+
+  /// The auto-start path for the program at `exePath`.
+  static std::string pathFor(const std::string& exePath);
+
+ private:
+  std::string path_;
+};

@@ -1,0 +1,87 @@
+// Opens arbitrary text as a project file with a real local-state group and stand-ins for the
+// other groups, then writes the project and reads it back: the state file list must come back
+// the same, each path listed once and as one word a project file can hold.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "halvex/config/project_manager.h"
+#include "halvex/config/project_prompts.h"
+#include "halvex/streams/state_file_element.h"
+#include "halvex/view/local_state_group.h"
+#include "tests/fuzz/memory_file.h"
+
+class RingMarker;
+struct DrawContext;
+
+/// The local-state group is built from its source here; its drawing is not fuzzed.
+void drawRingMarker(const RingMarker&, const DrawContext&, double) {}
+
+namespace {
+
+/// Answers every question no and chooses nothing; opening a file never asks.
+class NoPrompts : public ProjectPrompts {
+ public:
+  bool ask(const std::string&) override { return false; }
+  void message(const std::string&) override {}
+  std::string chooseFile(const std::string&, const std::string&, bool) override { return {}; }
+  bool askName(const std::string&, const std::string&, NameEntry&) override { return false; }
+  int choose(const std::string&, const std::string&, const std::string&,
+             const std::string&) override {
+    return 0;
+  }
+};
+
+/// The state file paths of the open project's local-state group.
+std::vector<std::string> statePaths(const ProjectManager& manager) {
+  const auto* group = dynamic_cast<const LocalStateGroup*>(manager.group(kLocalStateGroup));
+  if (group == nullptr) std::abort();
+  std::vector<std::string> paths;
+  for (int i = 0; i < group->count(); ++i) paths.push_back(group->element(i)->name());
+  return paths;
+}
+
+/// A second in-memory file for the written project.
+std::string outputFile() {
+  static const int fd = memfd_create("fuzz_output", 0);
+  if (fd < 0) std::abort();
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  NoPrompts prompts;
+  const auto factory = [&prompts](int index) -> std::unique_ptr<ProjectGroup> {
+    if (index == kLocalStateGroup) return std::make_unique<LocalStateGroup>(prompts);
+    return nullptr;
+  };
+  ProjectManager first(prompts, factory);
+  first.openPath(memoryFile(data, size));
+  if (!first.isOpen() || first.modified()) std::abort();
+  const std::vector<std::string> paths = statePaths(first);
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    if (path.empty() || path.size() >= static_cast<size_t>(kProjectFieldLength)) std::abort();
+    if (path.find_first_of(" \t\r\n\v\f") != std::string::npos) std::abort();
+    for (size_t j = 0; j < i; ++j) {
+      if (paths[j] == path) std::abort();
+    }
+  }
+
+  const std::string written = outputFile();
+  if (writeProjectFile(written, {first.group(0), first.group(1), first.group(2), first.group(3),
+                                 first.group(4), first.group(5)}) != ProjectWrite::kWritten) {
+    std::abort();
+  }
+  ProjectManager second(prompts, factory);
+  second.openPath(written);
+  if (statePaths(second) != paths) std::abort();
+  return 0;
+}

@@ -1,0 +1,605 @@
+// The project manager driven through scripted prompts with real project files: writing and
+// reading them byte for byte, the questions and messages of every operation, the auto-start
+// file, and the dispatch to the groups.
+#include "halvex/config/project_manager.h"
+
+#include <gtest/gtest.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/name_registry.h"
+#include "common/platform/paths.h"
+#include "halvex/config/auto_start.h"
+#include "halvex/config/field_file.h"
+#include "halvex/streams/state_file_element.h"
+#include "halvex/view/draw_context.h"
+#include "halvex/view/local_state_group.h"
+#include "tests/halvex/config/scripted_prompts.h"
+#include "tests/halvex/scratch_dir.h"
+
+namespace {
+
+/// What the stub groups saw, shared by all of a project's groups.
+struct Trace {
+  std::vector<std::string> events;
+  int destroyed = 0;
+};
+
+/// A group that records what reaches it and writes a fixed section (the map group's stand-in).
+class StubGroup : public ProjectGroup {
+ public:
+  StubGroup(int index, Trace& trace, std::string section = std::string())
+      : index_(index), trace_(trace), section_(std::move(section)) {}
+  ~StubGroup() override { ++trace_.destroyed; }
+
+  void readSection(FieldFile& file) override {
+    std::string words;
+    std::string word;
+    while (file.nextLine()) {
+      file.fieldText(0, word);
+      if (strcasecmp(word.c_str(), "END") == 0) break;
+      words += " " + word;
+    }
+    trace_.events.push_back("read " + std::to_string(index_) + ":" + words);
+  }
+  void writeSection(std::FILE* out) override { std::fputs(section_.c_str(), out); }
+  void draw(const DrawContext&) override {
+    trace_.events.push_back("draw " + std::to_string(index_));
+  }
+  int mouseEvent(int event, int toolMode, double latitude, double longitude) override {
+    trace_.events.push_back("event " + std::to_string(index_) + " " + std::to_string(event) + " " +
+                            std::to_string(toolMode) + " " + std::to_string(latitude) + " " +
+                            std::to_string(longitude));
+    return used_;
+  }
+  void pick(uint32_t name) override {
+    trace_.events.push_back("pick " + std::to_string(index_) + " " + std::to_string(name));
+  }
+  /// What the operator's change would do.
+  void touch() { markModified(); }
+  int used_ = 0;
+
+ private:
+  int index_;
+  Trace& trace_;
+  std::string section_;
+};
+
+constexpr const char* kMapSection = "BEGIN MAP_group\n\tnorth.mapSetUp\n\tsouth.mapSetUp\nEND\n";
+
+constexpr const char* kNotSaved =
+    "ask: Project %s is not saved!\nIf you continue this project will be closed without "
+    "saving.\nDo you wish to continue?";
+constexpr const char* kRequired =
+    "choose: You must have a project open to do this operation\nChoose one of the "
+    "followig:|Cancel|Open existing project|Create new project";
+
+std::string with(const std::string& text, const std::string& value) {
+  return fillIn(text, value);
+}
+
+class Projects : public ::testing::Test {
+ protected:
+  Projects()
+      : manager_(prompts_, [this](int index) -> std::unique_ptr<ProjectGroup> {
+          if (index == kLocalStateGroup && realLocal_) {
+            return std::make_unique<LocalStateGroup>(prompts_);
+          }
+          return std::make_unique<StubGroup>(index, trace_, index == kMapGroup ? kMapSection : "");
+        }) {}
+
+  LocalStateGroup* local() { return dynamic_cast<LocalStateGroup*>(manager_.group(1)); }
+  StubGroup* stub(int index) { return dynamic_cast<StubGroup*>(manager_.group(index)); }
+
+  /// Creates a project named `name` in the scratch directory through "new project".
+  void create(const std::string& name) {
+    prompts_.names.push_back(ScriptedPrompts::entry(dir_.dir(), name));
+    manager_.newProject();
+    ASSERT_TRUE(manager_.isOpen());
+    prompts_.log.clear();
+  }
+
+  /// Opens the file `name` of the scratch directory as auto-start does.
+  void open(const std::string& name, const std::string& text) {
+    manager_.openPath(dir_.write(name, text));
+    ASSERT_TRUE(manager_.isOpen());
+  }
+
+  ScratchDir dir_;
+  ScriptedPrompts prompts_;
+  Trace trace_;
+  bool realLocal_ = true;
+  ProjectManager manager_;
+};
+
+// ---- writing ----
+
+TEST_F(Projects, SavedProjectHoldsTheMapSectionThenTheStateFilesByteForByte) {
+  create("field.mpr");
+  EXPECT_EQ(manager_.projectName(), "field.mpr");
+  EXPECT_EQ(manager_.projectPath(), dir_.path("field.mpr"));
+  ASSERT_NE(local(), nullptr);
+  EXPECT_TRUE(local()->addStateFile("/data/state.txt"));
+  EXPECT_TRUE(manager_.modified());
+
+  manager_.saveProject();
+  EXPECT_EQ(dir_.read("field.mpr"),
+            "BEGIN MAP_group\n\tnorth.mapSetUp\n\tsouth.mapSetUp\nEND\n"
+            "BEGIN LOCAL_STATE_group\n\t/data/state.txt\nEND\n");
+  EXPECT_EQ(prompts_.log, std::vector<std::string>{"message: File " + dir_.path("field.mpr") +
+                                                   " written successfully"});
+  EXPECT_FALSE(manager_.modified());
+
+  // Read back: the map group gets its lines, the state file is listed again, nothing changed.
+  manager_.openPath(dir_.path("field.mpr"));
+  ASSERT_EQ(local()->count(), 1);
+  EXPECT_EQ(local()->element(0)->name(), "/data/state.txt");
+  EXPECT_EQ(trace_.events.back(), "read 0: north.mapSetUp south.mapSetUp");
+  EXPECT_FALSE(manager_.modified());
+}
+
+TEST_F(Projects, StateFilesAreWrittenInListOrderOnceEach) {
+  create("order.mpr");
+  ASSERT_TRUE(manager_.writeProject());
+  EXPECT_EQ(dir_.read("order.mpr"), std::string(kMapSection) + "BEGIN LOCAL_STATE_group\nEND\n");
+  EXPECT_TRUE(local()->addStateFile("b.txt"));
+  EXPECT_TRUE(local()->addStateFile("a.txt"));
+  EXPECT_FALSE(local()->addStateFile("b.txt"));
+  ASSERT_TRUE(manager_.writeProject());
+  EXPECT_EQ(dir_.read("order.mpr"),
+            std::string(kMapSection) + "BEGIN LOCAL_STATE_group\n\tb.txt\n\ta.txt\nEND\n");
+}
+
+TEST_F(Projects, WriteFailuresAreReportedAndKeepTheProjectModified) {
+  create("lost.mpr");
+  local()->addStateFile("s.txt");
+  // A project file in a directory that is gone.
+  const std::string gone = dir_.path("gone/lost.mpr");
+  prompts_.files.push_back(gone);
+  manager_.saveProjectAs();
+  EXPECT_EQ(prompts_.log.back(),
+            "message: Could not open file " + gone + " for writing!!!\nTry using save as.");
+  EXPECT_TRUE(manager_.modified());
+
+  // A device that takes the open but none of the bytes.
+  struct stat info;
+  if (stat("/dev/full", &info) != 0) GTEST_SKIP() << "no /dev/full";
+  prompts_.files.push_back("/dev/full");
+  manager_.saveProjectAs();
+  EXPECT_EQ(prompts_.log.back(),
+            "message: Could not write file /dev/full completely!!!\nTry using save as.");
+  EXPECT_TRUE(manager_.modified());
+}
+
+TEST_F(Projects, SaveAsTakesTheChosenPathAsTheProjectsNewName) {
+  create("first.mpr");
+  prompts_.files.push_back(dir_.path("second.mpr"));
+  manager_.saveProjectAs();
+  EXPECT_EQ(prompts_.log[0], "file: Save project to file|Project Files (*.mpr)|1");
+  EXPECT_EQ(manager_.projectName(), "second.mpr");
+  EXPECT_EQ(manager_.projectPath(), dir_.path("second.mpr"));
+  EXPECT_FALSE(dir_.read("second.mpr").empty());
+
+  prompts_.log.clear();
+  prompts_.files.push_back("");
+  manager_.saveProjectAs();
+  EXPECT_EQ(prompts_.log.back(),
+            "message: No projct file selected.\nThe project has not been saved!");
+  EXPECT_EQ(manager_.projectName(), "second.mpr");
+}
+
+TEST_F(Projects, SavingWithoutAProjectOffersOneAndWritesNothing) {
+  prompts_.choices = {0, 0};
+  manager_.saveProject();
+  manager_.saveProjectAs();
+  EXPECT_EQ(prompts_.log, (std::vector<std::string>{kRequired, kRequired}));
+  EXPECT_FALSE(manager_.isOpen());
+  EXPECT_EQ(dir_.entryCount(), 0);
+}
+
+// ---- reading ----
+
+TEST_F(Projects, TheLastLineIsNeverASectionStart) {
+  realLocal_ = false;
+  open("only.mpr", "BEGIN LOCAL_STATE_group\n");
+  EXPECT_EQ(manager_.projectName(), "only.mpr");
+  EXPECT_TRUE(trace_.events.empty()) << "an empty project";
+  EXPECT_TRUE(prompts_.log.empty());
+  open("last.mpr", "BEGIN CSV_group\nEND\nBEGIN MAP_group\n");
+  EXPECT_EQ(trace_.events, std::vector<std::string>{"read 3:"});
+}
+
+TEST_F(Projects, SectionsGoToTheirGroupsByNameInAnyLetterCase) {
+  realLocal_ = false;
+  open("cases.mpr",
+       "# comment\n"
+       "begin map_GROUP\n\tm1\nend\n"
+       "BEGIN\n"              // one field: not a section start
+       "x BEGIN CSV_group\n"  // BEGIN not first
+       "BEGIN FILTER_group extra\n\tf1\nEND\n"
+       "BEGIN REMOTE_STATE_group\nEnD\n"
+       "BEGIN MAP_group\n\tm2\nEND\n");
+  EXPECT_EQ(trace_.events,
+            (std::vector<std::string>{"read 0: m1", "read 4: f1", "read 2:", "read 0: m2"}));
+}
+
+TEST_F(Projects, AnUnknownSectionIsSkippedUpToItsEnd) {
+  realLocal_ = false;
+  open("unknown.mpr",
+       "BEGIN WEATHER_group\n\tBEGIN MAP_group\n\tw1\nEND\nBEGIN MAP_group\n\tm1\nEND\n");
+  // The unknown section goes to group 5, which also swallows the BEGIN inside it.
+  EXPECT_EQ(trace_.events, (std::vector<std::string>{"read 5: BEGIN w1", "read 0: m1"}));
+}
+
+TEST_F(Projects, TheLocalStateSectionEndsAtEndInLowerCase) {
+  open("lower.mpr",
+       "BEGIN LOCAL_STATE_group\n\ta.txt\n  b.txt second-word\n\ta.txt\nend\n"
+       "BEGIN MAP_group\n\tm1\nEND\n");
+  ASSERT_EQ(local()->count(), 2);
+  EXPECT_EQ(local()->element(0)->name(), "a.txt");
+  EXPECT_EQ(local()->element(1)->name(), "b.txt");
+  EXPECT_EQ(trace_.events, std::vector<std::string>{"read 0: m1"});
+  EXPECT_FALSE(manager_.modified());
+}
+
+TEST_F(Projects, StateFilePathsUpToTheLongestPathReadBack) {
+  create("long.mpr");
+  const std::string longPath = "/" + std::string(259, 'p');
+  EXPECT_TRUE(local()->addStateFile(longPath));
+  ASSERT_TRUE(manager_.writeProject());
+  manager_.openPath(manager_.projectPath());
+  ASSERT_EQ(local()->count(), 1);
+  EXPECT_EQ(local()->element(0)->name(), longPath);
+}
+
+TEST_F(Projects, PathsAProjectFileCannotHoldAreRefusedWithAMessage) {
+  create("refuse.mpr");
+  for (const std::string& path : {std::string("/data/my state.txt"), std::string(),
+                                  "/" + std::string(260, 'p'), std::string("end")}) {
+    EXPECT_FALSE(local()->addStateFile(path)) << path;
+    ASSERT_FALSE(prompts_.log.empty());
+    EXPECT_EQ(prompts_.log.back(), "message: The state file path " + path +
+                                       " cannot be kept in a project file:\npaths must be one "
+                                       "word of at most 260 characters other than END.");
+  }
+  EXPECT_EQ(local()->count(), 0);
+  EXPECT_FALSE(manager_.modified());
+}
+
+// ---- creating and loading ----
+
+TEST_F(Projects, NewProjectAsksForANameAndStartsEmpty) {
+  prompts_.names.push_back(ScriptedPrompts::entry(dir_.dir(), "fresh.mpr"));
+  manager_.newProject();
+  EXPECT_EQ(prompts_.log, std::vector<std::string>{"name: Create a new project|New Project name"});
+  EXPECT_TRUE(manager_.isOpen());
+  EXPECT_EQ(manager_.pendingName(), "fresh.mpr");
+  EXPECT_EQ(manager_.pendingPath(), dir_.path("fresh.mpr"));
+  EXPECT_FALSE(manager_.modified());
+  EXPECT_EQ(dir_.entryCount(), 0) << "nothing is written before saving";
+  for (int i = 0; i < kProjectGroupCount; ++i) EXPECT_NE(manager_.group(i), nullptr);
+
+  // Cancelling the dialog changes nothing.
+  prompts_.names.push_back(NameEntry{});
+  manager_.newProject();
+  EXPECT_EQ(manager_.projectName(), "fresh.mpr");
+}
+
+TEST_F(Projects, NewProjectOverAnExistingFileAsksFirst) {
+  create("current.mpr");
+  local()->addStateFile("keep.txt");
+  manager_.writeProject();
+  dir_.write("taken.mpr", "BEGIN LOCAL_STATE_group\n\tother.txt\nEND\n");
+  prompts_.log.clear();
+
+  // No: the current project stays as it is.
+  prompts_.names.push_back(ScriptedPrompts::entry(dir_.dir(), "taken.mpr"));
+  prompts_.answers.push_back(false);
+  manager_.newProject();
+  EXPECT_EQ(prompts_.log,
+            (std::vector<std::string>{
+                "name: Create a new project|New Project name",
+                "ask: Project taken.mpr already exists in this directory!\nIf you continue this "
+                "project will be deleted.\nDo you wish to continue?",
+                "message: New project NOT created."}));
+  EXPECT_EQ(manager_.projectName(), "current.mpr");
+  ASSERT_EQ(local()->count(), 1);
+
+  // Yes: an empty project under that name; the old file stays until the project is saved.
+  prompts_.log.clear();
+  prompts_.names.push_back(ScriptedPrompts::entry(dir_.dir(), "taken.mpr"));
+  prompts_.answers.push_back(true);
+  manager_.newProject();
+  EXPECT_EQ(prompts_.log.back(),
+            "message: New project being created\nExisting Project taken.mpr will be deleted "
+            "when this Project is saved");
+  EXPECT_EQ(manager_.projectName(), "taken.mpr");
+  EXPECT_EQ(local()->count(), 0);
+  EXPECT_NE(dir_.read("taken.mpr").find("other.txt"), std::string::npos);
+  manager_.saveProject();
+  EXPECT_EQ(dir_.read("taken.mpr").find("other.txt"), std::string::npos);
+}
+
+TEST_F(Projects, LoadingReadsTheChosenFile) {
+  dir_.write("saved.mpr", "BEGIN LOCAL_STATE_group\n\tone.txt\nEND\n");
+  prompts_.files.push_back(dir_.path("saved.mpr"));
+  manager_.loadProject();
+  EXPECT_EQ(prompts_.log,
+            (std::vector<std::string>{"file: Load an existing Project|Project Files (*.mpr)|0",
+                                      "message: loading file " + dir_.path("saved.mpr") + "."}));
+  EXPECT_EQ(manager_.projectName(), "saved.mpr");
+  ASSERT_EQ(local()->count(), 1);
+
+  prompts_.log.clear();
+  prompts_.files.push_back("");
+  manager_.loadProject();
+  EXPECT_EQ(prompts_.log.back(), "message: No new project file selected.");
+  EXPECT_EQ(manager_.projectName(), "saved.mpr");
+}
+
+TEST_F(Projects, LoadingAMissingFileOffersToCreateItAndNoKeepsTheCurrentProject) {
+  create("current.mpr");
+  local()->addStateFile("keep.txt");
+  manager_.writeProject();
+  prompts_.log.clear();
+  const std::string missing = dir_.path("missing.mpr");
+
+  prompts_.files.push_back(missing);
+  prompts_.answers.push_back(false);
+  manager_.loadProject();
+  EXPECT_EQ(prompts_.log,
+            (std::vector<std::string>{
+                "file: Load an existing Project|Project Files (*.mpr)|0",
+                "message: loading file " + missing + ".",
+                "ask: Project " + missing +
+                    " does not exists in this directory!\nDo you want to create a new project?",
+                "message: New project NOT created."}));
+  EXPECT_EQ(manager_.projectName(), "current.mpr");
+  ASSERT_NE(local(), nullptr);
+  EXPECT_EQ(local()->count(), 1);
+
+  prompts_.files.push_back(missing);
+  prompts_.answers.push_back(true);
+  manager_.loadProject();
+  EXPECT_EQ(manager_.projectName(), "missing.mpr");
+  EXPECT_EQ(local()->count(), 0);
+}
+
+// ---- unsaved work ----
+
+TEST_F(Projects, AnAddedStateFileMakesEveryClosingOperationAsk) {
+  create("work.mpr");
+  local()->addStateFile("added.txt");
+  ASSERT_TRUE(manager_.modified());
+  const std::string question = with(kNotSaved, "work.mpr");
+
+  prompts_.answers = {false, false, false};
+  manager_.newProject();
+  manager_.loadProject();
+  manager_.closeAsked();
+  EXPECT_EQ(prompts_.log, (std::vector<std::string>{question, question, question}));
+  EXPECT_TRUE(manager_.isOpen());
+  EXPECT_EQ(local()->count(), 1);
+
+  prompts_.answers.push_back(true);
+  manager_.closeAsked();
+  EXPECT_FALSE(manager_.isOpen());
+  EXPECT_TRUE(manager_.projectName().empty());
+  EXPECT_TRUE(manager_.projectPath().empty());
+  EXPECT_EQ(manager_.group(kLocalStateGroup), nullptr);
+}
+
+TEST_F(Projects, GroupsMarkTheProjectModifiedAndSavingClearsIt) {
+  realLocal_ = false;
+  create("marks.mpr");
+  EXPECT_FALSE(manager_.modified());
+  stub(kMapGroup)->touch();
+  EXPECT_TRUE(manager_.modified());
+  manager_.saveProject();
+  EXPECT_FALSE(manager_.modified());
+  // Unmodified: no question.
+  prompts_.log.clear();
+  manager_.closeAsked();
+  EXPECT_TRUE(prompts_.log.empty());
+  EXPECT_FALSE(manager_.isOpen());
+  manager_.markModified();
+  EXPECT_FALSE(manager_.modified()) << "no project, nothing to modify";
+}
+
+TEST_F(Projects, ClosingDestroysEveryGroupAndOpeningAnotherClosesTheFirst) {
+  realLocal_ = false;
+  create("a.mpr");
+  EXPECT_EQ(trace_.destroyed, 0);
+  manager_.openPath(dir_.path("b.mpr"));
+  EXPECT_EQ(trace_.destroyed, kProjectGroupCount);
+  manager_.closeProject();
+  EXPECT_EQ(trace_.destroyed, 2 * kProjectGroupCount);
+  for (int i = -1; i <= kProjectGroupCount; ++i) EXPECT_EQ(manager_.group(i), nullptr);
+}
+
+// ---- the project-required choice ----
+
+TEST_F(Projects, OperationsThatNeedAProjectOfferToOpenOrCreateOne) {
+  prompts_.choices.push_back(0);
+  EXPECT_EQ(manager_.requireGroup(kCsvGroup), nullptr);
+  EXPECT_EQ(prompts_.log, std::vector<std::string>{kRequired});
+
+  prompts_.log.clear();
+  prompts_.choices.push_back(1);
+  prompts_.files.push_back("");
+  EXPECT_EQ(manager_.requireGroup(kLocalStateGroup), nullptr);
+  EXPECT_EQ(prompts_.log[1], "file: Load an existing Project|Project Files (*.mpr)|0");
+
+  prompts_.log.clear();
+  prompts_.choices.push_back(2);
+  prompts_.names.push_back(ScriptedPrompts::entry(dir_.dir(), "made.mpr"));
+  ProjectGroup* made = manager_.requireGroup(kLocalStateGroup);
+  EXPECT_NE(made, nullptr);
+  EXPECT_EQ(made, local());
+  EXPECT_EQ(prompts_.log[1], "name: Create a new project|New Project name");
+
+  // With a project open nothing is asked.
+  prompts_.log.clear();
+  EXPECT_TRUE(manager_.requireProject());
+  EXPECT_TRUE(prompts_.log.empty());
+  EXPECT_TRUE(prompts_.allUsed());
+}
+
+// ---- dispatch ----
+
+TEST_F(Projects, DrawEventsAndPicksReachTheirGroups) {
+  realLocal_ = false;
+  create("dispatch.mpr");
+  manager_.draw(DrawContext());
+  EXPECT_EQ(trace_.events,
+            (std::vector<std::string>{"draw 0", "draw 1", "draw 2", "draw 3", "draw 4"}));
+
+  trace_.events.clear();
+  EXPECT_EQ(manager_.mouseEvent(1, 3, 32.5, -117.25), 0);
+  EXPECT_EQ(trace_.events.size(), 5u);
+  EXPECT_EQ(trace_.events[4], "event 4 1 3 32.500000 -117.250000");
+  // Every group gets the event even when an earlier one used it.
+  stub(1)->used_ = 1;
+  trace_.events.clear();
+  EXPECT_EQ(manager_.mouseEvent(5, 1, 0, 0), 1);
+  EXPECT_EQ(trace_.events.size(), 5u);
+
+  trace_.events.clear();
+  manager_.pick(77);
+  EXPECT_EQ(trace_.events, std::vector<std::string>{"pick 3 77"});
+
+  manager_.closeProject();
+  trace_.events.clear();
+  manager_.draw(DrawContext());
+  EXPECT_EQ(manager_.mouseEvent(1, 3, 0, 0), 0);
+  manager_.pick(1);
+  EXPECT_TRUE(trace_.events.empty());
+}
+
+// ---- local-state group operations ----
+
+TEST_F(Projects, NewStateFileLocationListsTheDialogsFullPath) {
+  create("states.mpr");
+  prompts_.names.push_back(NameEntry{"out.txt", "/data/", "/data/out.txt"});
+  local()->newStateFileLocation();
+  EXPECT_EQ(prompts_.log,
+            std::vector<std::string>{"name: Create a new state file location|New State File Name"});
+  ASSERT_EQ(local()->count(), 1);
+  EXPECT_EQ(local()->element(0)->name(), "/data/out.txt");
+  EXPECT_TRUE(manager_.modified());
+
+  prompts_.names.push_back(NameEntry{});
+  local()->newStateFileLocation();
+  EXPECT_EQ(local()->count(), 1);
+}
+
+TEST_F(Projects, LoadStateFileListsTheChosenFileOnce) {
+  create("states.mpr");
+  prompts_.files = {"", "state.txt", "state.txt"};
+  local()->loadStateFile();
+  EXPECT_EQ(prompts_.log,
+            (std::vector<std::string>{"file: Load an existing State File|Text Files (*.txt)|1",
+                                      "message: No new state file selected."}));
+  EXPECT_FALSE(manager_.modified());
+  testing::internal::CaptureStdout();
+  local()->loadStateFile();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "New State File opened state.txt\n");
+  EXPECT_TRUE(manager_.modified());
+  manager_.writeProject();
+  local()->loadStateFile();
+  EXPECT_EQ(local()->count(), 1);
+  EXPECT_FALSE(manager_.modified()) << "a path listed already changes nothing";
+}
+
+// ---- auto-start ----
+
+class AutoStart : public Projects {
+ protected:
+  AutoStartFile file_{dir_.path("halvex")};
+};
+
+TEST(AutoStartPath, TheProgramsPathWithItsExtensionReplaced) {
+  EXPECT_EQ(AutoStartFile("/opt/track/halvex").path(), "/opt/track/halvex.autoStart");
+  EXPECT_EQ(AutoStartFile("/opt/track/halvex.exe").path(), "/opt/track/halvex.autoStart");
+  EXPECT_EQ(AutoStartFile("/opt/v1.2/halvex").path(), "/opt/v1.2/halvex.autoStart");
+  EXPECT_EQ(AutoStartFile("").path(), "");
+  EXPECT_FALSE(AutoStartFile("").set("x.mpr"));
+  EXPECT_EQ(AutoStartFile("").read(), "");
+
+  char exe[] = "/usr/local/bin/halvex";
+  NameRegistry::instance().add("full exe name", exe);
+  EXPECT_EQ(AutoStartFile().path(), "/usr/local/bin/halvex.autoStart");
+  NameRegistry::instance().remove("full exe name", exe);
+}
+
+TEST_F(AutoStart, SetRecordsTheOpenProjectsFullPathAndClearEmptiesTheFile) {
+  create("auto.mpr");
+  manager_.setAutoStart(file_);
+  EXPECT_EQ(dir_.read("halvex.autoStart"), dir_.path("auto.mpr") + "\n");
+  EXPECT_EQ(file_.read(), dir_.path("auto.mpr"));
+
+  ASSERT_TRUE(file_.clear());
+  EXPECT_EQ(dir_.read("halvex.autoStart"), "");
+  EXPECT_EQ(file_.read(), "");
+}
+
+TEST_F(AutoStart, ARelativeProjectPathIsRecordedInFull) {
+  create("rel.mpr");
+  const std::string here = currentDirectory();
+  ASSERT_TRUE(setCurrentDirectory(dir_.dir()));
+  prompts_.files.push_back("rel2.mpr");
+  manager_.saveProjectAs();
+  manager_.setAutoStart(file_);
+  EXPECT_EQ(file_.read(), dir_.path("rel2.mpr"));
+  ASSERT_TRUE(setCurrentDirectory(here));
+}
+
+TEST_F(AutoStart, SettingItWithoutAProjectClearsTheFile) {
+  dir_.write("halvex.autoStart", "/old/project.mpr\n");
+  manager_.setAutoStart(file_);
+  EXPECT_EQ(dir_.read("halvex.autoStart"), "");
+  EXPECT_TRUE(prompts_.log.empty());
+}
+
+TEST_F(AutoStart, StartUpOpensTheFirstWordOnly) {
+  dir_.write("halvex.autoStart", dir_.path("first") + " " + dir_.path("second.mpr") + "\n");
+  dir_.write("first", "BEGIN LOCAL_STATE_group\n\tone.txt\nEND\n");
+  manager_.openAutoStart(file_);
+  EXPECT_EQ(manager_.projectPath(), dir_.path("first"));
+  EXPECT_EQ(manager_.projectName(), "first");
+  ASSERT_EQ(local()->count(), 1);
+  EXPECT_TRUE(prompts_.log.empty());
+}
+
+TEST_F(AutoStart, AnEmptyMissingOrOverlongFileOpensNothing) {
+  manager_.openAutoStart(file_);
+  dir_.write("halvex.autoStart", "");
+  manager_.openAutoStart(file_);
+  dir_.write("halvex.autoStart", " \n\t\n");
+  manager_.openAutoStart(file_);
+  // 255 characters are read; a longer word is not cut into another file's name.
+  const std::string at255 = "/" + std::string(254, 'a');
+  dir_.write("halvex.autoStart", at255 + "\n");
+  EXPECT_EQ(file_.read(), at255);
+  dir_.write("halvex.autoStart", at255 + "b\n");
+  testing::internal::CaptureStdout();
+  manager_.openAutoStart(file_);
+  testing::internal::GetCapturedStdout();
+  EXPECT_FALSE(manager_.isOpen());
+  EXPECT_TRUE(prompts_.log.empty());
+}
+
+TEST_F(AutoStart, AMissingProjectFileOpensAnEmptyProjectWithoutAQuestion) {
+  dir_.write("halvex.autoStart", dir_.path("never.mpr") + "\n");
+  manager_.openAutoStart(file_);
+  EXPECT_TRUE(manager_.isOpen());
+  EXPECT_EQ(manager_.projectName(), "never.mpr");
+  EXPECT_EQ(local()->count(), 0);
+  EXPECT_TRUE(prompts_.log.empty());
+}
+
+}  // namespace
