@@ -17,9 +17,13 @@
 #include "common/platform/mouse_buttons.h"
 #include "common/platform/paths.h"
 #include "halvex/config/io_definitions.h"
+#include "halvex/maps/map_group_handler.h"
+#include "halvex/ui/csv_group.h"
 #include "halvex/ui/ui_kit.h"
 #include "halvex/view/gl_draw_surface.h"
 #include "halvex/view/interaction_tool_window.h"
+#include "halvex/view/local_state_group.h"
+#include "halvex/view/pointer_ground.h"
 
 namespace {
 
@@ -57,6 +61,8 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
       engine_(model_, this) {
   surface_ = static_cast<glDrawSurface*>(drawSurface);
   surface_->setCamera(&camera_);
+  projects_ =
+      std::make_unique<ProjectManager>(prompts_, [this](int index) { return makeGroup(index); });
   connectScene();
   surface_->setFrameDrawn([this] { engine_.frameDrawn(); });
   // The view kept beside the program from the last run.
@@ -88,6 +94,8 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
   installMenu(menuItems_.data());
   // Lets the remote-poll timer's thread hand window changes to this thread.
   Fl::lock();
+  // Last: the project named in the auto-start file beside the program.
+  projects_->openAutoStart(autoStart_);
 }
 
 KT_mapWindow::~KT_mapWindow() {
@@ -266,6 +274,7 @@ void KT_mapWindow::connectScene() {
   in.pointerLatitude = &pointerLatitude_;
   in.pointerLongitude = &pointerLongitude_;
   in.frameTime = &frameTime_;
+  in.drawGroups = [this](const DrawContext& context) { projects_->draw(context); };
   surface_->addDrawCallback(SceneFrame::drawCallback, &scene_);
   surface_->setInteractionHook(&interaction_, onViewEvent, this);
 }
@@ -280,8 +289,19 @@ int KT_mapWindow::viewEvent(int event) {
     pickRequested_ = true;
     surface_->redraw();
   }
-  // The project's groups take the pointer with the map and data-set tools (projects come
-  // later); the space bar keeps it for the camera.
+  // The project's groups take the pointer with the map and data-set tools; the space bar keeps
+  // it for the camera.
+  // The ground under the pointer at this event, from the view last drawn: the frame's own
+  // value may be a frame old, and a drag that ends before the next frame would lose its last
+  // stretch.
+  if (event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE || event == FL_MOVE) {
+    pointerGround(camera_, Fl::event_x(), Fl::event_y(), surface_->w(), surface_->h(),
+                  &pointerLatitude_, &pointerLongitude_);
+  }
+  const int mode = interaction_.mode;
+  if (Fl::event_key(' ') == 0 && mode >= kMapEditTool && mode <= kDataSetTool) {
+    projects_->mouseEvent(event, mode, pointerLatitude_, pointerLongitude_);
+  }
   // Pointer events count as used, so that the drags of a press reach the view; keys do not, so
   // that Escape and shortcuts still reach the windows.
   switch (event) {
@@ -300,6 +320,7 @@ int KT_mapWindow::viewEvent(int event) {
 
 void KT_mapWindow::picked(uint32_t name) {
   // The frame is still drawing: questions and the data-set group's answer come after it.
+  ++pickPasses_;
   pickedName_ = name;
   Fl::remove_timeout(deliverPick, this);
   Fl::add_timeout(0, deliverPick, this);
@@ -310,8 +331,11 @@ void KT_mapWindow::deliverPick(void* window) {
   auto* self = static_cast<KT_mapWindow*>(window);
   // The chosen name goes to the open project's data-set group; without a project the operator
   // is asked to open one.
-  (void)self->pickedName_;
-  self->projectRequired();
+  if (self->projects_->isOpen()) {
+    self->projects_->pick(self->pickedName_);
+  } else {
+    self->projects_->requireProject();
+  }
 }
 
 void KT_mapWindow::configurationLoaded() {
@@ -440,6 +464,15 @@ void KT_mapWindow::framesWritten(long /*count*/) {
 // ---- operations ----
 
 void KT_mapWindow::menuWindow_() {
+  quitAsked();
+}
+
+void KT_mapWindow::quitAsked() {
+  // A project with unsaved changes asks first, as closing it from the menu does.
+  if (projects_->modified()) {
+    projects_->closeAsked();
+    if (projects_->isOpen()) return;
+  }
   quit_ = true;
 }
 
@@ -457,8 +490,9 @@ void KT_mapWindow::fileChosen() {
 }
 
 void KT_mapWindow::close_() {
-  quit_ = true;
+  quitAsked();
 }
+
 void KT_mapWindow::showToolWindow() {
   tool_.window->show();
 }
@@ -570,12 +604,46 @@ void KT_mapWindow::resetTimeStamps() {
 // ---- menu ----
 
 void KT_mapWindow::menuCommand(MenuCommand command) {
+  ProjectManager& p = *projects_;
   switch (command) {
+    case MenuCommand::kLoadProject:
+      p.loadProject();
+      break;
+    case MenuCommand::kNewProject:
+      p.newProject();
+      break;
     case MenuCommand::kLoadLocalStream:
-    case MenuCommand::kLoadMap:
+      if (auto* g = dynamic_cast<LocalStateGroup*>(p.requireGroup(kLocalStateGroup))) {
+        g->loadStateFile();
+      }
+      break;
     case MenuCommand::kNewLocalStream:
+      if (auto* g = dynamic_cast<LocalStateGroup*>(p.requireGroup(kLocalStateGroup))) {
+        g->newStateFileLocation();
+      }
+      break;
     case MenuCommand::kNewCsvDataSet:
-      projectRequired();  // no project can be open yet
+      if (auto* g = dynamic_cast<CsvGroup*>(p.requireGroup(kCsvGroup))) g->newDataSet();
+      break;
+    case MenuCommand::kLoadMap:
+      if (auto* g = dynamic_cast<KT_mapGroupHandler*>(p.requireGroup(kMapGroup))) {
+        g->addMapsFromChooser();
+      }
+      break;
+    case MenuCommand::kSaveProject:
+      p.saveProject();
+      break;
+    case MenuCommand::kSaveProjectAs:
+      p.saveProjectAs();
+      break;
+    case MenuCommand::kSetAutoStart:
+      p.setAutoStart(autoStart_);
+      break;
+    case MenuCommand::kClearAutoStart:
+      autoStart_.clear();
+      break;
+    case MenuCommand::kCloseProject:
+      p.closeAsked();
       break;
     case MenuCommand::kShowToolPalette:
       if (palette_ != nullptr) palette_->show();
@@ -583,24 +651,18 @@ void KT_mapWindow::menuCommand(MenuCommand command) {
     case MenuCommand::kHideToolPalette:
       if (palette_ != nullptr) palette_->hide();
       break;
-    default:
-      projectsNotAvailable();
-      break;
   }
 }
 
-void KT_mapWindow::projectRequired() {
-  switch (
-      fl_choice("%s", "Cancel", "Open existing project", "Create new project", kProjectRequired)) {
-    case 1:
-    case 2:
-      projectsNotAvailable();
-      break;
+std::unique_ptr<ProjectGroup> KT_mapWindow::makeGroup(int index) {
+  switch (index) {
+    case kMapGroup:
+      return std::make_unique<KT_mapGroupHandler>(&camera_);
+    case kLocalStateGroup:
+      return std::make_unique<LocalStateGroup>(prompts_);
+    case kCsvGroup:
+      return std::make_unique<CsvGroup>(prompts_);
     default:
-      break;
+      return nullptr;  // a base group
   }
-}
-
-void KT_mapWindow::projectsNotAvailable() {
-  fl_message("%s", "Projects are not available in this version of the tracker yet.");
 }

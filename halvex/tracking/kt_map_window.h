@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "halvex/app/tracker_engine.h"
+#include "halvex/config/auto_start.h"
+#include "halvex/config/project_manager.h"
 #include "halvex/maps/map_layer.h"
 #include "halvex/tracking/menu_table.h"
 #include "halvex/tracking/tracker_model.h"
@@ -15,6 +17,7 @@
 #include "halvex/ui/main_window_ui.h"
 #include "halvex/ui/master_config_dialog.h"
 #include "halvex/ui/outputs_dialog.h"
+#include "halvex/ui/project_prompts_fltk.h"
 #include "halvex/ui/tool_window.h"
 #include "halvex/view/follow_frame.h"
 #include "halvex/view/gl_draw_surface.h"
@@ -44,11 +47,12 @@ class KT_mapWindow : public MainWindowUi,
   /// Idle thresholds before any preferences are read, s.
   static constexpr double kDefaultMediumIdle = 2.0;
   static constexpr double kDefaultBadIdle = 4.0;
-  /// Text of the prompt for operations that need an open project.
-  /// Interaction tool mode that picks data-set points.
+  /// Interaction tool modes whose events go to the project's groups: map editing (1), the map
+  /// group's other mode (2) and data-set picking (3).
+  static constexpr int kMapEditTool = 1;
   static constexpr int kDataSetTool = 3;
-  static constexpr const char* kProjectRequired =
-      "You must have a project open to do this operation\nChoose one of the followig:";
+  /// Text of the prompt for operations that need an open project.
+  static constexpr const char* kProjectRequired = ProjectManager::kProjectRequired;
 
   /// Builds every window (hidden) for the configuration in `directory` named `baseName`.
   KT_mapWindow(const std::string& directory, const std::string& baseName);
@@ -94,6 +98,7 @@ class KT_mapWindow : public MainWindowUi,
 
   TrackerModel& model() { return model_; }
   TrackerEngine& engine() { return engine_; }
+  ProjectManager& projects() { return *projects_; }
   ToolWindowUi& toolWindow() { return tool_; }
   InputsDialogUi& inputsDialog() { return inputs_; }
   OutputsDialogUi& outputsDialog() { return outputs_; }
@@ -108,6 +113,8 @@ class KT_mapWindow : public MainWindowUi,
   /// Ground position under the pointer at the last frame, degrees.
   double pointerLatitude() const { return pointerLatitude_; }
   double pointerLongitude() const { return pointerLongitude_; }
+  /// Picking passes run so far.
+  long pickPasses() const { return pickPasses_; }
   /// The .view file read at construction and written at destruction (empty: none).
   const std::string& viewPath() const { return viewPath_; }
   bool quit() const { return quit_; }
@@ -134,11 +141,10 @@ class KT_mapWindow : public MainWindowUi,
   void readControls();
   /// Shows the tracking settings in the tool window.
   void showSettings();
-  /// The prompt for operations that need a project; projects come later, so its two project
-  /// answers only say so.
-  void projectRequired();
-  /// Says that project operations are not available yet.
-  void projectsNotAvailable();
+  /// Ends the loop, unless the operator keeps a project with unsaved changes open.
+  void quitAsked();
+  /// Makes the project's group `index` for a project being opened or created.
+  std::unique_ptr<ProjectGroup> makeGroup(int index);
   /// Sets navigation mode `mode` (0 to 2) and only its button.
   void chooseNavigation(int mode);
   /// Sets display mode `mode` (0 or 1) and only its button.
@@ -160,7 +166,10 @@ class KT_mapWindow : public MainWindowUi,
   /// The interaction tool window's mode changed.
   static void toolModeChanged(int mode, void* window);
 
-  ViewCamera camera_;  ///< Created first: the surface and the scene draw through it.
+  ViewCamera camera_;           ///< Created first: the surface and the scene draw through it.
+  FltkProjectPrompts prompts_;  ///< Questions, messages and choosers of the project operations.
+  AutoStartFile autoStart_;     ///< Beside the program: the project opened at start.
+  std::unique_ptr<ProjectManager> projects_;
   std::string viewPath_;
   std::string directory_;
   std::string baseName_;
@@ -184,6 +193,7 @@ class KT_mapWindow : public MainWindowUi,
   InteractionTool interaction_;
   bool pickRequested_ = false;  ///< Set by a shift-click with the data-set tool.
   uint32_t pickedName_ = 0;     ///< Chosen by the last picking pass, not yet handed on.
+  long pickPasses_ = 0;         ///< Picking passes run so far.
   double pointerLatitude_ = 0;
   double pointerLongitude_ = 0;
   int64_t frameTime_ = 0;  ///< Counter value at the end of the last frame.
