@@ -1,12 +1,9 @@
-// dunmore: the report converter. With arguments it converts on the command line.
-#include <cstdio>
-
+// dunmore: the report converter. Without arguments it is a window; with arguments it converts on
+// the command line.
 #include "dunmore/command_line.h"
+#include "dunmore/window_program.h"
 
 int main(int argc, char** argv) {
   if (argc > 1) return dunmore::runCommandLine(argc, argv);
-  // Without arguments the converter is a window, which this build does not include.
-  std::fputs("dunmore: no window in this build\n", stderr);
-  std::fputs(dunmore::kUsage, stderr);
-  return dunmore::kExitUsage;
+  return dunmore::runConverterWindow();
 }
