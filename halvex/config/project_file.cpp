@@ -56,3 +56,9 @@ ProjectWrite writeProjectFile(const std::string& path, const ProjectGroups& grou
   const bool closed = std::fclose(out) == 0;
   return failed || !closed ? ProjectWrite::kWriteFailed : ProjectWrite::kWritten;
 }
+
+bool projectKeepsPath(const std::string& path) {
+  return !path.empty() && path.size() < static_cast<size_t>(kProjectFieldLength) &&
+         path.find_first_of(" \t\r\n\v\f") == std::string::npos &&
+         strcasecmp(path.c_str(), "END") != 0;
+}

@@ -34,6 +34,10 @@ const char* projectSectionName(int index);
 /// names that are not a group's.
 int projectGroupIndex(const std::string& sectionName);
 
+/// Whether `path` reads back from a project file line as it was written: one word, not too
+/// long, and not the word that ends a section.
+bool projectKeepsPath(const std::string& path);
+
 /// Reads the project file at `path` into `groups`: every line of at least two fields whose first
 /// word is "BEGIN" (any case) hands the file to the group its second word names, which reads up
 /// to its "END". The last line is never taken as a section start. Returns whether the file could

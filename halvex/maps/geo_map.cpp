@@ -203,8 +203,19 @@ void GeoMap::applyPlacement() {
   if (placed_) placed_();
 }
 
+double GeoMap::width() const {
+  // The width of the corners' bounding box: once a rotation is committed, corner 2 may lie
+  // west of corner 0, and their difference would hide the map for good.
+  double west = corners_[0][0], east = corners_[0][0];
+  for (const auto& corner : corners_) {
+    west = std::min(west, corner[0]);
+    east = std::max(east, corner[0]);
+  }
+  return east - west;
+}
+
 void GeoMap::rebuildLayer() {
-  const double width = corners_[2][0] - corners_[0][0];
+  const double width = this->width();
   layer_ = std::make_unique<MapLayer>(path(), corners_[0][0], corners_[2][0], corners_[0][1],
                                       corners_[2][1], kMinExtentFactor * width,
                                       kMaxExtentFactor * width);
@@ -212,7 +223,7 @@ void GeoMap::rebuildLayer() {
 
 void GeoMap::updateVisibleRange() {
   if (!layer_) return;
-  const double width = corners_[2][0] - corners_[0][0];
+  const double width = this->width();
   layer_->setVisibleRange(kMinExtentFactor * width, kMaxExtentFactor * width);
 }
 

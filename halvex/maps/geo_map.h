@@ -112,6 +112,8 @@ class GeoMap : public DlinkString {
 
   const char* path() const { return text(); }
   const Corners& corners() const { return corners_; }
+  /// East-west size of the corners' bounding box (degrees); the visible range follows it.
+  double width() const;
   void setCorner(int index, double x, double y);
   MapLayer* layer() const { return layer_.get(); }
   PlacementDialog* placementDialog() const { return dialog_.get(); }

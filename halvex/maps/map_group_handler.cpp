@@ -6,11 +6,13 @@
 #include <strings.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "common/hover_button.h"
 #include "common/popup_tool_window.h"
 #include "halvex/config/field_file.h"
+#include "halvex/config/project_file.h"
 #include "halvex/maps/map_texture.h"
 
 namespace {
@@ -24,6 +26,10 @@ constexpr char kSelectThisLabel[] = "Select this Map";
 constexpr char kSelectNextLabel[] = "next map ->";
 constexpr int kEditTool = 1;    ///< Tool mode that selects and edits maps.
 constexpr int kSelectTool = 2;  ///< Tool mode that selects maps and records drags only.
+constexpr char kUnkeepable[] =
+    "The map path %s cannot be kept in a project file:\npaths must be one word of at most 260 "
+    "characters other than END.";
+constexpr int kUnkeepableBytes = 1024;
 
 /// Opacity limited to 0..1; anything that is not a number gives 0.
 double limitOpacity(double value) {
@@ -110,6 +116,13 @@ void KT_mapGroupHandler::addMapsFromChooser() {
 
 GeoMap* KT_mapGroupHandler::addMap(const char* path) {
   if (path == nullptr || *path == '\0') return nullptr;
+  // A map the project file could not read back would be lost at the next opening.
+  if (!projectKeepsPath(path)) {
+    char text[kUnkeepableBytes];
+    std::snprintf(text, sizeof text, kUnkeepable, path);
+    message_(text);
+    return nullptr;
+  }
   GeoMap* map = newMap(path);
   map->place();
   map->appendTo(head_, tail_, 0);
@@ -190,6 +203,9 @@ int KT_mapGroupHandler::handleEvent(int event, int toolMode, double latitude, do
   // would measure the drag from an earlier push. A release always ends the edit.
   const bool editEvent =
       event == FL_PUSH || event == FL_DRAG || event == FL_KEYDOWN || event == FL_KEYUP;
+  // The edit shown at the last frame may lag the last drag: take it up to the last recorded
+  // drag (whose buttons the release no longer reports) before the release commits it.
+  if (event == FL_RELEASE) applyLiveEdit();
   if (event == FL_RELEASE || (editEvent && !state.control)) {
     record(event, toolMode, latitude, longitude, state);
   }

@@ -289,8 +289,6 @@ int KT_mapWindow::viewEvent(int event) {
     pickRequested_ = true;
     surface_->redraw();
   }
-  // The project's groups take the pointer with the map and data-set tools; the space bar keeps
-  // it for the camera.
   // The ground under the pointer at this event, from the view last drawn: the frame's own
   // value may be a frame old, and a drag that ends before the next frame would lose its last
   // stretch.
@@ -298,24 +296,15 @@ int KT_mapWindow::viewEvent(int event) {
     pointerGround(camera_, Fl::event_x(), Fl::event_y(), surface_->w(), surface_->h(),
                   &pointerLatitude_, &pointerLongitude_);
   }
+  // The project's groups take the pointer with the map and data-set tools; the space bar keeps
+  // it for the camera.
   const int mode = interaction_.mode;
   if (Fl::event_key(' ') == 0 && mode >= kMapEditTool && mode <= kDataSetTool) {
     projects_->mouseEvent(event, mode, pointerLatitude_, pointerLongitude_);
   }
-  // Pointer events count as used, so that the drags of a press reach the view; keys do not, so
-  // that Escape and shortcuts still reach the windows.
-  switch (event) {
-    case FL_PUSH:
-    case FL_RELEASE:
-    case FL_DRAG:
-    case FL_MOVE:
-    case FL_ENTER:
-    case FL_LEAVE:
-    case FL_MOUSEWHEEL:
-      return 1;
-    default:
-      return 0;
-  }
+  // Every event counts as used: the view keeps its keys (Escape over the view does not close
+  // the tracker) and the drags of a press.
+  return 1;
 }
 
 void KT_mapWindow::picked(uint32_t name) {
@@ -613,20 +602,20 @@ void KT_mapWindow::menuCommand(MenuCommand command) {
       p.newProject();
       break;
     case MenuCommand::kLoadLocalStream:
-      if (auto* g = dynamic_cast<LocalStateGroup*>(p.requireGroup(kLocalStateGroup))) {
+      if (auto* g = dynamic_cast<LocalStateGroup*>(groupOrPrompt(kLocalStateGroup))) {
         g->loadStateFile();
       }
       break;
     case MenuCommand::kNewLocalStream:
-      if (auto* g = dynamic_cast<LocalStateGroup*>(p.requireGroup(kLocalStateGroup))) {
+      if (auto* g = dynamic_cast<LocalStateGroup*>(groupOrPrompt(kLocalStateGroup))) {
         g->newStateFileLocation();
       }
       break;
     case MenuCommand::kNewCsvDataSet:
-      if (auto* g = dynamic_cast<CsvGroup*>(p.requireGroup(kCsvGroup))) g->newDataSet();
+      if (auto* g = dynamic_cast<CsvGroup*>(groupOrPrompt(kCsvGroup))) g->newDataSet();
       break;
     case MenuCommand::kLoadMap:
-      if (auto* g = dynamic_cast<KT_mapGroupHandler*>(p.requireGroup(kMapGroup))) {
+      if (auto* g = dynamic_cast<KT_mapGroupHandler*>(groupOrPrompt(kMapGroup))) {
         g->addMapsFromChooser();
       }
       break;
@@ -652,6 +641,16 @@ void KT_mapWindow::menuCommand(MenuCommand command) {
       if (palette_ != nullptr) palette_->hide();
       break;
   }
+}
+
+ProjectGroup* KT_mapWindow::groupOrPrompt(int index) {
+  // Without a project the operator is offered to open or create one instead; the operation
+  // itself is chosen again once the project is there.
+  if (!projects_->isOpen()) {
+    projects_->requireProject();
+    return nullptr;
+  }
+  return projects_->group(index);
 }
 
 std::unique_ptr<ProjectGroup> KT_mapWindow::makeGroup(int index) {

@@ -143,6 +143,8 @@ class KT_mapWindow : public MainWindowUi,
   void showSettings();
   /// Ends the loop, unless the operator keeps a project with unsaved changes open.
   void quitAsked();
+  /// The open project's group `index`; without a project, the project-required choice and null.
+  ProjectGroup* groupOrPrompt(int index);
   /// Makes the project's group `index` for a project being opened or created.
   std::unique_ptr<ProjectGroup> makeGroup(int index);
   /// Sets navigation mode `mode` (0 to 2) and only its button.

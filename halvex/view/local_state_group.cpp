@@ -35,14 +35,6 @@ StateFileEntry* entryOf(DlinkList* link) {
   return static_cast<StateFileEntry*>(link);
 }
 
-/// Whether `path` reads back from a project file as it was written: one word, not too long,
-/// and not the word that ends the section.
-bool keepable(const std::string& path) {
-  return !path.empty() && path.size() < static_cast<size_t>(kProjectFieldLength) &&
-         path.find_first_of(" \t\r\n\v\f") == std::string::npos &&
-         strcasecmp(path.c_str(), "END") != 0;
-}
-
 }  // namespace
 
 LocalStateGroup::LocalStateGroup(ProjectPrompts& prompts) : prompts_(prompts) {}
@@ -96,7 +88,7 @@ void LocalStateGroup::loadStateFile() {
 }
 
 bool LocalStateGroup::addStateFile(const std::string& path) {
-  if (!keepable(path)) {
+  if (!projectKeepsPath(path)) {
     prompts_.message(fillIn(kUnkeepable, path));
     return false;
   }

@@ -14,6 +14,9 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from x11_close import close_window  # noqa: E402
+
 HALVEX = DEMO = None
 TITLE = "Kestrane / Polvarin: Wayloom:  Version 0.15 - Mon Sep 12 11:40:05 2005"
 
@@ -46,13 +49,11 @@ def command_line(pid):
 
 
 def close_main_window():
-    """Presses Escape in the main window, as an operator closing it would."""
+    """Closes the main window as an operator does with the window manager's close button."""
     found = windows("--name", "Wayloom")
     if not found:
         return False
-    subprocess.run(["xdotool", "windowfocus", "--sync", found[0]], check=False)
-    subprocess.run(["xdotool", "key", "Escape"], check=True)
-    return True
+    return close_window(found[0])
 
 
 class WindowedTracker(unittest.TestCase):

@@ -297,6 +297,38 @@ TEST_F(MapGroupTest, DragsEditTheSelectedMapUntilTheRelease) {
   EXPECT_EQ(modified, 3);
 }
 
+// A release right after a drag, with no frame drawn between them, still commits the whole drag.
+TEST_F(MapGroupTest, ReleaseCommitsTheLastDragWithoutAFrame) {
+  GeoMap* a = add("a", 0, 0, 4, 4);
+  controlClick(1, 1);
+  group_.handleEvent(FL_PUSH, kEditTool, 1, 1, pressAt(100, 100));
+  group_.handleEvent(FL_DRAG, kEditTool, 1.5, 3, pressAt(140, 80));
+  group_.handleEvent(FL_RELEASE, kEditTool, 1.5, 3, PointerState());
+  EXPECT_DOUBLE_EQ(a->corners()[0][0], 2);
+  EXPECT_DOUBLE_EQ(a->corners()[0][1], 0.5);
+}
+
+// A map turned by 90 degrees has corner 2 west of corner 0; it stays visible at its own width.
+TEST_F(MapGroupTest, TurnedMapKeepsItsVisibleRange) {
+  GeoMap* a = add("a", 0, 0, 4, 2);
+  a->setRotationDelta(0, 9000);
+  a->commitRotation();
+  ASSERT_NE(a->layer(), nullptr);
+  EXPECT_NEAR(a->width(), 2, 1e-6);
+  EXPECT_NEAR(a->layer()->minExtent(), 0.02, 1e-6);
+  EXPECT_NEAR(a->layer()->maxExtent(), 200, 1e-4);
+}
+
+// A path the project file cannot read back (a blank, END) is refused with a message.
+TEST_F(MapGroupTest, MapPathsAProjectCannotKeepAreRefused) {
+  std::string said;
+  group_.setMessageFn([&](const std::string& text) { said = text; });
+  EXPECT_EQ(group_.addMap("maps/my area.jpg"), nullptr);
+  EXPECT_NE(said.find("maps/my area.jpg cannot be kept"), std::string::npos) << said;
+  EXPECT_EQ(group_.addMap("END"), nullptr);
+  EXPECT_EQ(group_.head(), nullptr);
+}
+
 TEST_F(MapGroupTest, ShiftDragHoldsTheNearestCorner) {
   GeoMap* a = add("a", 0, 0, 4, 4);
   controlClick(1, 1);
