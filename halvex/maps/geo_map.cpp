@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "common/platform/paths.h"
+#include "halvex/maps/corner_geometry.h"
 #include "halvex/view/view_camera.h"
 
 namespace {
@@ -22,59 +23,9 @@ constexpr char kAlphaTitle[] = "Load alpha image";
 /// Setup file lines are short; longer ones are read in full and only their start is scanned.
 constexpr int kSetupLineSize = 256;
 constexpr double kRotationUnit = 0.01;  ///< Rotations are hundredths of a degree.
-constexpr double kFullTurn = 360.0;
 /// Hundredths of a degree in a full turn: committed rotations are kept below it.
 constexpr long long kTurnUnits = 36000;
-constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 constexpr double kMillisecond = 0.001;
-
-/// Bounding box of four corners.
-struct Box {
-  double minX, maxX, minY, maxY;
-  double width() const { return maxX - minX; }
-  double height() const { return maxY - minY; }
-  double centerX() const { return (minX + maxX) / 2; }
-  double centerY() const { return (minY + maxY) / 2; }
-};
-
-Box boxOf(const GeoMap::Corners c) {
-  Box b{c[0][0], c[0][0], c[0][1], c[0][1]};
-  for (int i = 1; i < 4; ++i) {
-    b.minX = std::min(b.minX, c[i][0]);
-    b.maxX = std::max(b.maxX, c[i][0]);
-    b.minY = std::min(b.minY, c[i][1]);
-    b.maxY = std::max(b.maxY, c[i][1]);
-  }
-  return b;
-}
-
-/// Scales corners about their bounding-box centre so that the box grows by the deltas; a side of
-/// no length keeps its scale.
-void resizeAboutCentre(GeoMap::Corners c, double heightDelta, double widthDelta) {
-  const Box b = boxOf(c);
-  const double sy = b.height() != 0 ? (b.height() + heightDelta) / b.height() : 1.0;
-  const double sx = b.width() != 0 ? (b.width() + widthDelta) / b.width() : 1.0;
-  for (int i = 0; i < 4; ++i) {
-    c[i][0] = b.centerX() + sx * (c[i][0] - b.centerX());
-    c[i][1] = b.centerY() + sy * (c[i][1] - b.centerY());
-  }
-}
-
-/// Turns corners counter-clockwise about their bounding-box centre by `degrees`, first brought
-/// into -360..360.
-void rotateAboutCentre(GeoMap::Corners c, double degrees) {
-  while (degrees > kFullTurn) degrees -= kFullTurn;
-  while (degrees < -kFullTurn) degrees += kFullTurn;
-  const Box b = boxOf(c);
-  const double cs = std::cos(degrees * kDegToRad);
-  const double sn = std::sin(degrees * kDegToRad);
-  for (int i = 0; i < 4; ++i) {
-    const double dx = c[i][0] - b.centerX();
-    const double dy = c[i][1] - b.centerY();
-    c[i][0] = b.centerX() + cs * dx - sn * dy;
-    c[i][1] = b.centerY() + sn * dx + cs * dy;
-  }
-}
 
 /// a + b kept within int.
 int saturatingAdd(int a, int b) {
@@ -206,12 +157,7 @@ void GeoMap::applyPlacement() {
 double GeoMap::width() const {
   // The width of the corners' bounding box: once a rotation is committed, corner 2 may lie
   // west of corner 0, and their difference would hide the map for good.
-  double west = corners_[0][0], east = corners_[0][0];
-  for (const auto& corner : corners_) {
-    west = std::min(west, corner[0]);
-    east = std::max(east, corner[0]);
-  }
-  return east - west;
+  return boxOf(corners_).width();
 }
 
 void GeoMap::rebuildLayer() {

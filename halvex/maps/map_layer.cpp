@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/matrix4.h"
 #include "halvex/app/splash_channel.h"
+#include "halvex/maps/corner_geometry.h"
 #include "halvex/maps/map_texture.h"
 #include "halvex/view/draw_context.h"
 #include "halvex/view/view_camera.h"
@@ -18,7 +18,6 @@ constexpr int kLoadSkips = 10;
 /// Rotation B is in hundredths of a degree.
 constexpr double kRotationUnit = 0.01;
 /// Degrees of a full turn.
-constexpr double kFullTurn = 360.0;
 /// View-local origin without a camera.
 constexpr double kNoCameraLeft = 0.0;
 constexpr double kNoCameraBottom = 1.0;
@@ -42,43 +41,6 @@ ViewFrame frameOf(const DrawContext& context) {
   const ViewCamera* camera = context.camera;
   if (camera == nullptr) return {1.0, kNoCameraLeft, kNoCameraBottom};
   return {camera->extent(), camera->left(), camera->bottom()};
-}
-
-/// Bounding box of four corners: minimum and maximum x and y.
-struct Box {
-  double minX, maxX, minY, maxY;
-  double width() const { return maxX - minX; }
-  double height() const { return maxY - minY; }
-  double centerX() const { return (minX + maxX) / 2; }
-  double centerY() const { return (minY + maxY) / 2; }
-};
-
-Box boxOf(const MapLayer::Corners corners) {
-  Box b{corners[0][0], corners[0][0], corners[0][1], corners[0][1]};
-  for (int i = 1; i < 4; ++i) {
-    b.minX = std::min(b.minX, corners[i][0]);
-    b.maxX = std::max(b.maxX, corners[i][0]);
-    b.minY = std::min(b.minY, corners[i][1]);
-    b.maxY = std::max(b.maxY, corners[i][1]);
-  }
-  return b;
-}
-
-/// Turns corners about the centre of their bounding box by angle degrees. The rotation runs on
-/// offsets from the centre so that single-precision matrices keep the corners' precision.
-void rotateCorners(MapLayer::Corners corners, double angle) {
-  const Box box = boxOf(corners);
-  float m[Matrix4::kSize];
-  Matrix4::identity(m);
-  Matrix4::rotateZ(m, static_cast<float>(angle));
-  for (int i = 0; i < 4; ++i) {
-    const float offset[3] = {static_cast<float>(corners[i][0] - box.centerX()),
-                             static_cast<float>(corners[i][1] - box.centerY()), 0.0f};
-    float turned[3];
-    Matrix4::transformPointAffine(offset, m, turned);
-    corners[i][0] = box.centerX() + turned[0];
-    corners[i][1] = box.centerY() + turned[1];
-  }
 }
 
 }  // namespace
@@ -113,18 +75,7 @@ bool MapLayer::readyToDraw() {
 }
 
 void MapLayer::resizeCorners(Corners corners, double heightDelta, double widthDelta) {
-  const Box box = boxOf(corners);
-  // A degenerate side keeps its scale rather than spreading the corners to infinity.
-  const double sy = box.height() != 0 ? (box.height() + heightDelta) / box.height() : 1.0;
-  const double sx = box.width() != 0 ? (box.width() + widthDelta) / box.width() : 1.0;
-  const double gx = box.centerX();
-  const double gy = box.centerY();
-  for (int i = 0; i < 4; ++i) {
-    corners[i][0] = gx + sx * (corners[i][0] - gx);
-    corners[i][1] = gy + sy * (corners[i][1] - gy);
-  }
-  xScale_ = sx;
-  yScale_ = sy;
+  resizeAboutCentre(corners, heightDelta, widthDelta, &xScale_, &yScale_);
 }
 
 void MapLayer::draw(const DrawContext& context, const Corners corners, double opacity,
@@ -137,7 +88,7 @@ void MapLayer::draw(const DrawContext& context, const Corners corners, double op
   }
   if (heightDelta_ != 0 || widthDelta_ != 0) resizeCorners(c, heightDelta_, widthDelta_);
   if (rotationA_ != 0 || rotationB_ != 0) {
-    rotateCorners(c, std::fmod(rotationB_ * kRotationUnit, kFullTurn));
+    rotateAboutCentre(c, rotationB_ * kRotationUnit);
   }
 
   const double s = std::max(std::fabs(xScale_), std::fabs(yScale_));
