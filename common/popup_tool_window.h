@@ -7,12 +7,10 @@
 
 #include <memory>
 
+#include "common/window_above.h"
+
 class CallbackList;
 class Fl_Widget_Tracker;
-
-/// Asks the window manager to keep a shown window above all ordinary windows, and raises it.
-/// Does nothing while the window has no X window.
-void keepWindowAbove(Fl_Window* window);
 
 /// A borderless, non-modal popup that keeps an entry in the "manu event tool" list while shown.
 class PopupToolWindow : public Fl_Window {

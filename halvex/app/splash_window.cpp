@@ -5,7 +5,6 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/x.H>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -13,6 +12,8 @@
 #include <memory>
 
 #include "common/platform/sleep.h"
+#include "common/window_above.h"
+#include "common/window_above.h"
 #include "halvex/app/splash_link.h"
 
 namespace {
@@ -46,31 +47,6 @@ constexpr double kWaitSeconds = 1.0;       ///< Longest wait for events in one p
 constexpr double kAnimationSeconds = 0.1;  ///< Period of the timer that advances the bar.
 constexpr int kAnimationStep = 2;
 constexpr unsigned kClosingPauseMs = 1000;
-
-/// Asks the window manager to keep the window above others (EWMH _NET_WM_STATE_ABOVE), and
-/// raises it. The property is also set directly for when no window manager runs.
-void keepOnTop(Fl_Window* window) {
-  Window xid = fl_xid(window);
-  if (fl_display == nullptr || xid == 0) return;
-  Atom state = XInternAtom(fl_display, "_NET_WM_STATE", False);
-  Atom above = XInternAtom(fl_display, "_NET_WM_STATE_ABOVE", False);
-  XChangeProperty(fl_display, xid, state, XA_ATOM, 32, PropModeReplace,
-                  reinterpret_cast<unsigned char*>(&above), 1);
-  constexpr long kNetWmStateAdd = 1;
-  constexpr long kSourceApplication = 1;
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = xid;
-  event.xclient.message_type = state;
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = kNetWmStateAdd;
-  event.xclient.data.l[1] = static_cast<long>(above);
-  event.xclient.data.l[3] = kSourceApplication;
-  XSendEvent(fl_display, RootWindow(fl_display, fl_screen), False,
-             SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  XRaiseWindow(fl_display, xid);
-  XFlush(fl_display);
-}
 
 /// A label text for FLTK: '@' would start a symbol, "@@" draws one '@'.
 std::string escapedLabel(const std::string& text) {
@@ -140,7 +116,7 @@ class SplashWindow {
   unsigned long show() {
     window_->show();
     Fl::flush();
-    keepOnTop(window_.get());
+    keepWindowAbove(window_.get());
     return fl_xid(window_.get());
   }
   void hide() { window_->hide(); }
