@@ -18,8 +18,13 @@
 #include <vector>
 
 #include "halvex/streams/packet_builder.h"
+#include "tools/tool_options.h"
 
 namespace {
+
+using tool_options::parseDouble;
+using tool_options::parseIds;
+using tool_options::parseLong;
 
 const char kUsage[] =
     "usage: pktsend [options]\n"
@@ -95,46 +100,6 @@ struct Options {
   bool quiet = false;
 };
 
-bool parseLong(const char* text, long long min, long long max, long long& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long long v = std::strtoll(text, &end, 10);
-  if (end == text || *end != '\0' || errno == ERANGE || v < min || v > max) return false;
-  out = v;
-  return true;
-}
-
-bool parseDouble(const char* text, double& out) {
-  char* end = nullptr;
-  const double v = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !std::isfinite(v)) return false;
-  out = v;
-  return true;
-}
-
-// Sample: "1,4,10-19"
-bool parseIds(const char* text, std::vector<int>& ids) {
-  ids.clear();
-  std::string list(text);
-  size_t at = 0;
-  while (at <= list.size()) {
-    const size_t comma = std::min(list.find(',', at), list.size());
-    const std::string item = list.substr(at, comma - at);
-    const size_t dash = item.find('-', 1);
-    long long first = 0, last = 0;
-    if (dash == std::string::npos) {
-      if (!parseLong(item.c_str(), 0, kMaxNodeId, first)) return false;
-      last = first;
-    } else if (!parseLong(item.substr(0, dash).c_str(), 0, kMaxNodeId, first) ||
-               !parseLong(item.substr(dash + 1).c_str(), 0, kMaxNodeId, last) || last < first) {
-      return false;
-    }
-    for (long long id = first; id <= last; ++id) ids.push_back(static_cast<int>(id));
-    at = comma + 1;
-  }
-  return !ids.empty();
-}
-
 // Samples: "2026-12-07T12:35:19.5", "1796647519.5"
 bool parseStart(const char* text, int64_t& ms) {
   double seconds = 0;
@@ -197,7 +162,7 @@ int parseOptions(int argc, char** argv, Options& o, bool& done) {
       ok = parseLong(value, 1, 65535, n);
       o.port = static_cast<long>(n);
     } else if (arg == "--ids") {
-      ok = parseIds(value, o.ids);
+      ok = parseIds(value, kMaxNodeId, o.ids);
     } else if (arg == "--count") {
       ok = parseLong(value, 0, INT64_MAX, n);
       o.count = n;

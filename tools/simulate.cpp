@@ -22,12 +22,17 @@
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/node_table.h"
+#include "tools/tool_options.h"
 
 #ifndef HALVEX_DEMO_NODES
 #define HALVEX_DEMO_NODES "demo/halvex/fleet-nodes.txt"
 #endif
 
 namespace {
+
+using tool_options::parseDouble;
+using tool_options::parseIds;
+using tool_options::parseLong;
 
 const char kShortUsage[] = "usage: simulate [options]  (simulate --help tells more)\n";
 
@@ -106,46 +111,6 @@ struct Options {
   bool quiet = false;
 };
 
-bool parseLong(const char* text, long long min, long long max, long long& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long long v = std::strtoll(text, &end, 10);
-  if (end == text || *end != '\0' || errno == ERANGE || v < min || v > max) return false;
-  out = v;
-  return true;
-}
-
-bool parseDouble(const char* text, double min, double max, double& out) {
-  char* end = nullptr;
-  const double v = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !std::isfinite(v) || v < min || v > max) return false;
-  out = v;
-  return true;
-}
-
-// Sample: "1,4,10-19"
-bool parseIds(const char* text, std::vector<int>& ids) {
-  ids.clear();
-  const std::string list(text);
-  size_t at = 0;
-  while (at <= list.size()) {
-    const size_t comma = std::min(list.find(',', at), list.size());
-    const std::string item = list.substr(at, comma - at);
-    const size_t dash = item.find('-', 1);
-    long long first = 0, last = 0;
-    if (dash == std::string::npos) {
-      if (!parseLong(item.c_str(), 0, kMaxNodeId, first)) return false;
-      last = first;
-    } else if (!parseLong(item.substr(0, dash).c_str(), 0, kMaxNodeId, first) ||
-               !parseLong(item.substr(dash + 1).c_str(), 0, kMaxNodeId, last) || last < first) {
-      return false;
-    }
-    for (long long id = first; id <= last; ++id) ids.push_back(static_cast<int>(id));
-    at = comma + 1;
-  }
-  return !ids.empty();
-}
-
 /// Reads the command line; returns -1 to go on, or the exit status (0 after --help).
 int parseOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
@@ -181,31 +146,31 @@ int parseOptions(int argc, char** argv, Options& o) {
       o.nodesGiven = true;
       ok = !o.nodes.empty();
     } else if (arg == "--ids") {
-      ok = parseIds(value, o.ids);
+      ok = parseIds(value, kMaxNodeId, o.ids);
     } else if (arg == "--count") {
       ok = parseLong(value, 1, kMaxNodeId, n);
       o.count = static_cast<long>(n);
     } else if (arg == "--rate") {
-      ok = parseDouble(value, 0.1, 1000, o.rate);
+      ok = parseDouble(value, o.rate, 0.1, 1000);
     } else if (arg == "--lat") {
-      ok = parseDouble(value, -85, 85, o.lat);
+      ok = parseDouble(value, o.lat, -85, 85);
     } else if (arg == "--lon") {
-      ok = parseDouble(value, -180, 180, o.lon);
+      ok = parseDouble(value, o.lon, -180, 180);
     } else if (arg == "--radius") {
-      ok = parseDouble(value, 100, 1e6, o.radius);
+      ok = parseDouble(value, o.radius, 100, 1e6);
     } else if (arg == "--duration") {
-      ok = parseDouble(value, 0, 1e9, o.duration);
+      ok = parseDouble(value, o.duration, 0, 1e9);
     } else if (arg == "--seed") {
       ok = parseLong(value, 0, INT64_MAX, n);
       o.seed = static_cast<unsigned long long>(n);
     } else if (arg == "--time-scale") {
-      ok = parseDouble(value, 0.01, 1000, o.timeScale);
+      ok = parseDouble(value, o.timeScale, 0.01, 1000);
     } else if (arg == "--idle-after") {
-      ok = parseDouble(value, 0.01, 1e6, o.idleAfter);
+      ok = parseDouble(value, o.idleAfter, 0.01, 1e6);
     } else if (arg == "--lost-after") {
-      ok = parseDouble(value, 0.01, 1e6, o.lostAfter);
+      ok = parseDouble(value, o.lostAfter, 0.01, 1e6);
     } else if (arg == "--pause-every") {
-      ok = parseDouble(value, 0, 1e9, o.pauseEvery);
+      ok = parseDouble(value, o.pauseEvery, 0, 1e9);
     }
     if (!ok) {
       std::fprintf(stderr, "simulate: bad value for %s: %s\n%s", arg.c_str(), value, kShortUsage);
