@@ -12,6 +12,7 @@
 namespace {
 
 const char* gText = "";
+float gAdvance = 0;  ///< How far the last text moved the raster position, pixels.
 
 /// Black text on white at the window's lower left, in pixel coordinates.
 void drawText(void*, const DrawContext& context) {
@@ -27,7 +28,11 @@ void drawText(void*, const DrawContext& context) {
   glColor3f(0, 0, 0);
   gl_font(FL_HELVETICA, 16);
   glRasterPos2i(5, 10);
+  GLfloat before[4], after[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, before);
   drawGlText(gText);
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, after);
+  gAdvance = after[0] - before[0];
 }
 
 /// Rightmost column of the last frame holding a black pixel, -1 for none.
@@ -47,13 +52,17 @@ TEST(GlText, BlanksAdvanceByTheBlankWidth) {
   gText = "XX";
   ASSERT_TRUE(shown.drawFrame());
   const int together = rightmostInk(shown);
+  const float wordAdvance = gAdvance;
   gText = "X  X";
   ASSERT_TRUE(shown.drawFrame());
   const int apart = rightmostInk(shown);
+  // A blank is the measured blank width, scaled as the drawn font differs from the measured one.
   gl_font(FL_HELVETICA, 16);
-  const double blank = gl_width(' ');
+  const double blank = gl_width(' ') * wordAdvance / gl_width("XX");
   ASSERT_GT(together, 0);
+  ASSERT_GT(blank, 1.0);
   EXPECT_NEAR(apart - together, 2 * blank, 1.5);
+  EXPECT_NEAR(gAdvance - wordAdvance, 2 * blank, 1.5);
   // Leading and trailing blanks draw nothing but still move the position.
   gText = "   ";
   ASSERT_TRUE(shown.drawFrame());
