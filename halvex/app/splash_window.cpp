@@ -13,7 +13,6 @@
 
 #include "common/platform/sleep.h"
 #include "common/window_above.h"
-#include "common/window_above.h"
 #include "halvex/app/splash_link.h"
 
 namespace {
