@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/platform/paths.h"
 #include "common/popup_tool_window.h"
 #include "dunmore/mouse_button_poller.h"
-#include "dunmore/relative_name.h"
 
 namespace dunmore {
 

@@ -66,13 +66,6 @@ void showMapMessage(const std::string& text) {
   fl_message("%s", text.c_str());
 }
 
-std::string relativeToCurrentDirectory(const char* path) {
-  if (path == nullptr) return std::string();
-  char relative[FL_PATH_MAX];
-  fl_filename_relative(relative, sizeof relative, path);
-  return relative;
-}
-
 GeoMap::GeoMap(const char* path, ViewCamera* camera)
     : DlinkString(path), camera_(camera), setupPath_(setupPathFor(path)) {}
 
@@ -130,7 +123,8 @@ std::string GeoMap::chooseAlphaImage() {
   alphaChooser_->show();
   while (alphaChooser_->shown()) Fl::wait();
   const char* chosen = alphaChooser_->value();
-  return chosen != nullptr && *chosen != '\0' ? relativeToCurrentDirectory(chosen) : std::string();
+  return chosen != nullptr && *chosen != '\0' ? relativeToCurrentDirectory(std::string(chosen))
+                                              : std::string();
 }
 
 void GeoMap::applyPlacement() {

@@ -37,9 +37,6 @@ class TopLevelScope {
   Fl_Group* saved_;
 };
 
-/// `path` as a file chooser gives it, made relative to the current directory.
-std::string relativeToCurrentDirectory(const char* path);
-
 /// A geo-referenced map image: a list element whose text is the image path. Corners are
 /// (x = longitude, y = latitude) in degrees, lower-left, lower-right, upper-right, upper-left.
 /// Mouse edits stay pending (and are only previewed) until commitEdits.

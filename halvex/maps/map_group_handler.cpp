@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/hover_button.h"
+#include "common/platform/paths.h"
 #include "common/popup_tool_window.h"
 #include "halvex/config/field_file.h"
 #include "halvex/config/project_file.h"

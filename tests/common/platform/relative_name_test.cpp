@@ -1,6 +1,4 @@
-// Names of report and CSV files relative to the directory the converter runs in.
-#include "dunmore/relative_name.h"
-
+// Names relative to a directory: how the choosers of both programs keep the files they list.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -8,8 +6,6 @@
 #include <string>
 
 #include "common/platform/paths.h"
-
-using dunmore::relativeName;
 
 TEST(RelativeName, FilesBesideBelowAndElsewhere) {
   EXPECT_EQ(relativeName("/w/run/a.cast", "/w/run"), "a.cast");
@@ -61,9 +57,9 @@ TEST(RelativeName, FromTheCurrentDirectory) {
   ASSERT_TRUE(setCurrentDirectory(dir));
   // The current directory as the system gives it, which may differ from the created name.
   const std::string cwd = currentDirectory();
-  EXPECT_EQ(dunmore::relativeToCurrentDirectory(cwd + "/a.cast"), "a.cast");
-  EXPECT_EQ(dunmore::relativeToCurrentDirectory(cwd + "/../x/b.cast"), "../x/b.cast");
-  EXPECT_EQ(dunmore::relativeToCurrentDirectory("c.cast"), "c.cast");
+  EXPECT_EQ(relativeToCurrentDirectory(cwd + "/a.cast"), "a.cast");
+  EXPECT_EQ(relativeToCurrentDirectory(cwd + "/../x/b.cast"), "../x/b.cast");
+  EXPECT_EQ(relativeToCurrentDirectory("c.cast"), "c.cast");
   ASSERT_TRUE(setCurrentDirectory(here));
   rmdir(dir.c_str());
 }
