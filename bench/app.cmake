@@ -1,6 +1,6 @@
 # The headless tracker: multicast ingest against a plain receive loop, and its idle cost.
 add_executable(ingest_bench ingest_bench.cpp)
-target_link_libraries(ingest_bench PRIVATE halvex_model)
+target_link_libraries(ingest_bench PRIVATE halvex_engine)
 target_compile_definitions(ingest_bench PRIVATE
   NETNS_RUN="${CMAKE_SOURCE_DIR}/tests/netns_run.sh"
   HALVEX_PATH="$<TARGET_FILE:halvex>"
@@ -12,7 +12,7 @@ set_tests_properties(bench_ingest PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOU
 
 # The windowed tracker: time to its first frame, and its cost while running without traffic.
 add_executable(window_bench window_bench.cpp)
-target_link_libraries(window_bench PRIVATE halvex_gui halvex_splash)
+target_link_libraries(window_bench PRIVATE halvex_app halvex_splash)
 target_compile_definitions(window_bench PRIVATE
   NETNS_RUN="${CMAKE_SOURCE_DIR}/tests/netns_run.sh"
   XVFB_RUN="${CMAKE_SOURCE_DIR}/tests/xvfb_run.sh"

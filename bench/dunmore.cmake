@@ -1,7 +1,8 @@
 # The report converter's command line on a generated file of 100,000 reports.
 add_executable(cast_bench ${CMAKE_CURRENT_LIST_DIR}/cast_bench.cpp)
 target_link_libraries(cast_bench PRIVATE common_geodesy)
-target_compile_definitions(cast_bench PRIVATE DUNMORE_PROGRAM="$<TARGET_FILE:dunmore>")
+target_compile_definitions(cast_bench PRIVATE DUNMORE_PROGRAM="$<TARGET_FILE:dunmore>"
+                           CAST_BENCH_DATA="${CMAKE_BINARY_DIR}/bench/data")
 add_dependencies(cast_bench dunmore)
 set_target_properties(cast_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 

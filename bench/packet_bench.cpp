@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   std::FILE* nodeList = fdopen(nodeFd, "w");
   for (int id = 0; id < kItems; ++id) std::fprintf(nodeList, "%d node %d\n", id, id);
   std::fclose(nodeList);
-  NodeTable table(250, 20);
+  NodeTable table;
   table.readNodeFile(nodePath);
   std::remove(nodePath);
   const double applyNs = bench::bestNsPerItem(kRounds, kItems, [&](int i) {

@@ -42,11 +42,11 @@ int main(int argc, char** argv) {
   const bool check = argc == 2 && std::strcmp(argv[1], "--check") == 0;
   char pattern[] = "/tmp/remote_bench_XXXXXX";
   const std::string dir = mkdtemp(pattern);
-  NodeTable table(250, 20);
+  NodeTable table;
   bench::fillNodeTable(table, dir, kNodes);
   writeStateFile(table, (dir + "/state.txt").c_str(), false);
   const auto bytes = std::filesystem::file_size(dir + "/state.txt");
-  NodeTable reader(250, 20);
+  NodeTable reader;
   reader.readNodeFile((dir + "/nodes.txt").c_str());
 
   int status = 0;

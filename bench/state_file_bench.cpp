@@ -14,6 +14,7 @@
 
 #include "bench/best_time.h"
 #include "bench/node_table_fixture.h"
+#include "halvex/streams/local_state_file.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
 
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/state_bench_XXXXXX";
   const std::string dir = mkdtemp(pattern);
   const std::string state = dir + "/state.txt";
-  NodeTable table(250, 20);
+  NodeTable table;
   bench::fillNodeTable(table, dir, kNodes);
   writeStateFile(table, state.c_str(), false);
   std::string bytes;
@@ -60,14 +61,14 @@ int main(int argc, char** argv) {
     while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
     std::fclose(file);
   }
-  NodeTable reader(250, 20);
+  NodeTable reader;
   reader.readNodeFile((dir + "/nodes.txt").c_str());
 
   const double writeMs =
       bench::bestMs(kRounds, [&] { writeStateFile(table, state.c_str(), false); });
   const double plainWriteMs = bench::bestMs(kRounds, [&] { plainReplace(state, bytes); });
   writeStateFile(table, state.c_str(), false);
-  const double readMs = bench::bestMs(kRounds, [&] { reader.readStateFile(state.c_str()); });
+  const double readMs = bench::bestMs(kRounds, [&] { readLocalStateFile(reader, state.c_str()); });
   volatile size_t sink = 0;
   const double plainReadMs = bench::bestMs(kRounds, [&] { sink = sink + plainRead(state); });
   std::filesystem::remove_all(dir);

@@ -17,12 +17,12 @@ class Fl_Menu_Bar;
 class Fl_Pack;
 class Fl_Scroll;
 class Fl_Window;
+class MouseButtonPoller;
 class PopupToolWindow;
 
 namespace dunmore {
 
 class ConverterWindow;
-class MouseButtonPoller;
 
 /// One row of the report file list: a "|" box and the file name. Framed while the pointer is
 /// over it; the right button shows the window's popup below it.

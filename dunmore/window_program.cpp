@@ -7,12 +7,10 @@
 #include <cstdio>
 
 #include "common/callback_list.h"
-#include "common/name_registry.h"
 #include "common/platform/sleep.h"
-#include "common/popup_tool_window.h"
+#include "common/popup/mouse_button_poller.h"
 #include "dunmore/command_line.h"
 #include "dunmore/converter_window.h"
-#include "dunmore/mouse_button_poller.h"
 
 namespace dunmore {
 
@@ -20,22 +18,6 @@ namespace {
 
 /// Window class the window manager sees for every window of the program.
 constexpr const char* kWindowClass = "dunmore";
-
-/// Keeps `list` registered under the event tool's name while it lives.
-class EventToolRegistration {
- public:
-  explicit EventToolRegistration(CallbackList& list) : list_(list) {
-    NameRegistry::instance().add(PopupToolWindow::kEventToolName, &list_);
-  }
-  ~EventToolRegistration() {
-    NameRegistry::instance().remove(PopupToolWindow::kEventToolName, &list_);
-  }
-  EventToolRegistration(const EventToolRegistration&) = delete;
-  EventToolRegistration& operator=(const EventToolRegistration&) = delete;
-
- private:
-  CallbackList& list_;
-};
 
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/angles.h"
 #include "halvex/streams/packet_builder.h"
 #include "tools/tool_options.h"
 
@@ -69,7 +70,6 @@ constexpr int kMaxBatch = 64;               ///< Datagrams handed to the kernel 
 constexpr double kBatchesPerSecond = 1000;  ///< At high rates, batches are spaced this often.
 constexpr double kUnpacedStep = 0.001;      ///< Packet time step when sending unpaced.
 constexpr double kMetresPerDegree = 111320.0;
-constexpr double kPi = 3.14159265358979323846;
 constexpr long kNanosPerSecond = 1000000000L;
 constexpr unsigned kNoBufferPauseNs = 200000;  ///< Wait when the socket's send queue is full.
 

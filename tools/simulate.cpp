@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/angles.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/node_table.h"
@@ -76,7 +77,6 @@ const char kUsage[] =
 
 constexpr int kMaxNodeId = NodeTable::kMaxId;
 constexpr double kMetresPerDegree = 111320.0;
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kNanosPerSecond = 1e9;
 constexpr int kHoldingEvery = 10;            ///< Every tenth vehicle holds a post.
 constexpr double kConvoySpacing = 150;       ///< Metres between convoy vehicles.
@@ -196,7 +196,7 @@ struct Entry {
 
 /// The node list's vehicles in file order; false when the file cannot be read.
 bool readNodeList(const std::string& path, std::vector<Entry>& entries) {
-  NodeTable table(NodeTable::kDefaultBufferBytes, NodeTable::kDefaultBuffersPerPort);
+  NodeTable table;
   if (!table.readNodeFile(path.c_str())) return false;
   for (int k = 0; k < table.count(); ++k) {
     const NodeRecord* node = table.nodeAt(k);
@@ -634,7 +634,7 @@ int main(int argc, char** argv) {
   if (const int status = parseOptions(argc, argv, o); status >= 0) return status;
   std::vector<Entry> entries;
   if (const int status = chooseVehicles(o, entries); status >= 0) return status;
-  NodeTable table(NodeTable::kDefaultBufferBytes, NodeTable::kDefaultBuffersPerPort);
+  NodeTable table;
   if (!buildTable(entries, table)) {
     std::fprintf(stderr, "simulate: cannot set up the node table\n");
     return 1;

@@ -14,12 +14,12 @@ constexpr double kWgs84InvF = 298.257223563;
 /// Two-letter ellipsoid code; it selects the standard 100 km square lettering.
 constexpr const char* kWgs84Code = "WE";
 
-/// Pi, and degrees to radians as used throughout the geodesy (radians per degree).
-constexpr double kPi = 3.14159265358979323846;
+/// Pi and its multiples, and the degree factors, as used throughout the geodesy.
+using ::kPi;
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kHalfPi = 0.5 * kPi;
 using ::kDegToRad;
-constexpr double kRadToDeg = 57.29577951308232;
+using ::kRadToDeg;
 
 /// Accepted inverse-flattening range for any ellipsoid handed to a projection.
 constexpr double kMinInvFlattening = 250.0;

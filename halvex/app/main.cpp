@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "common/mesh_shape.h"
+#include "common/gl/mesh_shape.h"
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
-#include "halvex/app/headless.h"
-#include "halvex/app/splash_channel.h"
-#include "halvex/app/splash_link.h"
-#include "halvex/app/splash_window.h"
-#include "halvex/tracking/kt_map_window.h"
+#include "halvex/engine/headless.h"
+#include "halvex/splash/splash_channel.h"
+#include "halvex/splash/splash_link.h"
+#include "halvex/splash/splash_window.h"
+#include "halvex/app/kt_map_window.h"
 #include "halvex/view/gl_draw_surface.h"
 
 namespace {

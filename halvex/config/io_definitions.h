@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "halvex/core/tracker_defaults.h"
+
 /// The input/output definitions record. Empty texts mean "not set".
 struct IoDefinitions {
   static constexpr int kMaxOutputs = 6;  ///< Most output entries kept.
@@ -39,8 +41,8 @@ struct IoDefinitions {
   std::string outputClientIp;
   int outputClientPort = 0;
   int outputServerPort = 0;
-  int multicastBuffersPerPort = 75;
-  int multicastBytesPerBuffer = 250;
+  int multicastBuffersPerPort = tracker_defaults::kDefinitionsBuffersPerPort;
+  int multicastBytesPerBuffer = tracker_defaults::kBufferBytes;
 
   std::string path;  ///< The definitions file last read.
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "halvex/config/config_words.h"
+#include "halvex/core/config_words.h"
 #include "halvex/config/field_file.h"
 
 namespace {

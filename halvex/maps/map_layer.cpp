@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "halvex/app/splash_channel.h"
+#include "halvex/core/load_status.h"
 #include "halvex/maps/corner_geometry.h"
 #include "halvex/maps/map_texture.h"
-#include "halvex/view/draw_context.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/draw_context.h"
+#include "halvex/gl/view_camera.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ bool MapLayer::readyToDraw() {
     --gMapLoadCountdown;
     return false;
   }
-  splashShow();
+  loadStatusShow();
   load();
   gMapLoadCountdown = kLoadSkips;
   return textureId_ != -1;

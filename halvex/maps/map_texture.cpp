@@ -11,11 +11,11 @@
 #include <new>
 
 #include "common/platform/paths.h"
-#include "halvex/app/splash_channel.h"
+#include "halvex/core/load_status.h"
 #include "halvex/maps/jpeg_image.h"
 #include "halvex/maps/sgi_image.h"
 #include "halvex/maps/texture_cache.h"
-#include "halvex/view/gl_extensions.h"
+#include "halvex/gl/gl_extensions.h"
 
 int gMapLoadCountdown = 0;
 
@@ -91,10 +91,10 @@ using SgiHandle = std::unique_ptr<SgiImage, SgiCloser>;
 
 /// Posts format (with one %s) to the splash status when a splash is attached.
 void postStatus(const char* format, const char* path) {
-  if (!splashChannelOpen()) return;
+  if (!loadStatusOpen()) return;
   char text[kStatusSize];
   std::snprintf(text, sizeof text, format, path);
-  splashStatus(text);
+  loadStatus(text);
 }
 
 /// Smallest power of two not below size, at most limit.

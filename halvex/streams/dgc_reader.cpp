@@ -3,20 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "halvex/streams/field_scan.h"
-#include "halvex/streams/ring_marker.h"
+#include "halvex/core/field_scan.h"
+#include "halvex/tracking/ring_marker.h"
 
 namespace {
-
-/// Whether line begins with the first n characters of tag, ignoring ASCII letter case.
-bool tagPrefix(const char* line, const char* tag, int n) {
-  for (int i = 0; i < n; ++i) {
-    char c = line[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != tag[i]) return false;  // also stops at the line's end
-  }
-  return true;
-}
 
 // Sample: "<INDEX id=\"12\" time=\"...\">" -> 12
 /// Reads the marker-set index as sscanf(line, "<INDEX id=\"%d", &index) does: the blank of the
@@ -78,16 +68,16 @@ bool DgcSectionReader::feedLine(char* line) {
   if (line[0] == '\n') return true;
   switch (state_) {
     case State::kOutside:
-      if (tagPrefix(line, "<dgc>", 5)) {
+      if (fieldscan::tagPrefix(line, "<dgc>", 5)) {
         state_ = State::kStateRecords;
-      } else if (tagPrefix(line, "<irq1>", 5)) {
+      } else if (fieldscan::tagPrefix(line, "<irq1>", 5)) {
         state_ = State::kIndex2d;
-      } else if (tagPrefix(line, "<irq2>", 5)) {
+      } else if (fieldscan::tagPrefix(line, "<irq2>", 5)) {
         state_ = State::kIndex3d;
       }
       return true;
     case State::kStateRecords:
-      if (tagPrefix(line, "</dgc>", source_ == DgcSource::kHttpBody ? 6 : 5)) break;
+      if (fieldscan::tagPrefix(line, "</dgc>", source_ == DgcSource::kHttpBody ? 6 : 5)) break;
       handler_.stateRecord(line);
       return true;
     case State::kIndex2d:
@@ -97,7 +87,7 @@ bool DgcSectionReader::feedLine(char* line) {
     case State::kMarkers2d:
     case State::kMarkers3d: {
       const bool flat = state_ == State::kMarkers2d;
-      if (tagPrefix(line, flat ? "</irq1>" : "</irq2>", 7)) break;
+      if (fieldscan::tagPrefix(line, flat ? "</irq1>" : "</irq2>", 7)) break;
       if (RingMarker* marker = parseRingMarker(line, flat ? 2 : 3)) handler_.addMarker(marker);
       return true;
     }

@@ -1,8 +1,7 @@
-// The node table's reading of local state files and its ring-marker list.
-#include "common/dlink_list.h"
+#include "halvex/streams/local_state_file.h"
+
 #include "halvex/streams/dgc_reader.h"
 #include "halvex/streams/node_updates.h"
-#include "halvex/streams/ring_marker.h"
 #include "halvex/tracking/node_table.h"
 
 namespace {
@@ -22,21 +21,11 @@ class TableStateHandler : public DgcHandler {
 
 }  // namespace
 
-bool NodeTable::readStateFile(const char* name) {
-  TableStateHandler handler(*this);
-  MarkerIndex index{lastMarkerIndex_, parsedMarkerIndex_};
+bool readLocalStateFile(NodeTable& table, const char* name) {
+  TableStateHandler handler(table);
+  MarkerIndex index{table.lastMarkerIndex(), table.parsedMarkerIndex()};
   DgcSectionReader reader(handler, index, DgcSource::kFile);
   const bool opened = readDgcFile(name, reader);
-  lastMarkerIndex_ = index.last;
-  parsedMarkerIndex_ = index.parsed;
+  table.setMarkerIndices(index.last, index.parsed);
   return opened;
-}
-
-RingMarker* NodeTable::firstMarker() const {
-  return static_cast<RingMarker*>(markerHead_);
-}
-
-void NodeTable::addMarker(RingMarker* marker) {
-  if (marker == nullptr) return;
-  if (!marker->appendTo(markerHead_, markerTail_, 0)) delete marker;
 }

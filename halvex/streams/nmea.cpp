@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "halvex/streams/calendar_cache.h"
-#include "halvex/streams/field_scan.h"
-#include "halvex/streams/fixed_format.h"
+#include "halvex/core/calendar_cache.h"
+#include "halvex/core/field_scan.h"
+#include "halvex/core/fixed_format.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <ctime>
 
-#include "halvex/streams/time_stamp.h"
+#include "halvex/core/time_stamp.h"
 
 /// Size of the date text buffer, terminator included.
 constexpr int kDateTextSize = 128;

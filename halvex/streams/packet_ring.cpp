@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "halvex/core/tracker_defaults.h"
+
 namespace {
 
-constexpr int kMinBufferBytes = 2;  ///< One character and its terminator.
+constexpr int kMinBufferBytes = tracker_defaults::kMinBufferBytes;
 constexpr int kMinBufferCount = 1;
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "halvex/streams/field_scan.h"
+#include "halvex/core/field_scan.h"
 
 // Sample: "7,north gate,moving,$GPZDA,123519.50,07,12,2026,00,00*6C$GPGLL,3242.5000,N,11709.6000,
 //          W,123519.50,A,A*79"

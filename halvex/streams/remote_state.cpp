@@ -13,8 +13,8 @@
 #include <cstring>
 #include <memory>
 
+#include "halvex/core/field_scan.h"
 #include "halvex/net/kf_socket.h"
-#include "halvex/streams/field_scan.h"
 #include "halvex/streams/http_line_reader.h"
 #include "halvex/streams/node_updates.h"
 
@@ -22,16 +22,6 @@ namespace {
 
 constexpr int kReceiveWaitBlock = 1;  ///< Receive wait mode: block until bytes or the end.
 constexpr int kRefreshTagChars = 9;   ///< "<REFRESH>", the widest word the tag read takes.
-
-/// Whether line begins with the first n characters of tag (lower case), ignoring ASCII case.
-bool tagPrefix(const char* line, const char* tag, int n) {
-  for (int i = 0; i < n; ++i) {
-    char c = line[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != tag[i]) return false;  // also stops at the line's end
-  }
-  return true;
-}
 
 // Sample: "<REFRESH> 30"
 /// Reads the refresh value as sscanf(line, "%9s%f", tag, &value) does, truncated to whole
@@ -168,10 +158,10 @@ int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refre
   while (char* line = lines.nextLine()) {
     switch (part) {
       case Part::kHeader:
-        if (tagPrefix(line, "<dgc>", 5)) part = Part::kRecords;
+        if (fieldscan::tagPrefix(line, "<dgc>", 5)) part = Part::kRecords;
         break;
       case Part::kRecords:
-        if (tagPrefix(line, "</dgc>", 6)) {
+        if (fieldscan::tagPrefix(line, "</dgc>", 6)) {
           part = Part::kTrailer;
         } else if (!lines.lineUnterminated() || std::strchr(line, '*') != nullptr) {
           // A record the connection cut off before its "*" may hold half a name: not applied.
@@ -180,7 +170,7 @@ int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refre
         break;
       case Part::kTrailer: {
         int seconds = 0;
-        if (tagPrefix(line, "<refresh>", 5) && readRefresh(line, seconds) &&
+        if (fieldscan::tagPrefix(line, "<refresh>", 5) && readRefresh(line, seconds) &&
             refreshOut != nullptr) {
           *refreshOut = seconds;
         }

@@ -2,7 +2,7 @@
 
 #include "common/dlink_list.h"
 #include "halvex/streams/dgc_reader.h"
-#include "halvex/streams/ring_marker.h"
+#include "halvex/tracking/ring_marker.h"
 #include "halvex/streams/state_record.h"
 
 /// Keeps the markers of an element's file; state records are only checked.

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "halvex/streams/field_scan.h"
-#include "halvex/streams/fixed_format.h"
+#include "halvex/core/field_scan.h"
+#include "halvex/core/fixed_format.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "common/platform/binary_semaphore.h"
 #include "common/platform/wall_clock.h"
-#include "halvex/streams/time_stamp.h"
+#include "halvex/core/time_stamp.h"
 
 struct NodeIconDef;
 

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "common/dlink_list.h"
-#include "halvex/config/cut_line.h"
-#include "halvex/streams/input_port.h"
+#include "halvex/core/cut_line.h"
+#include "halvex/tracking/ring_marker.h"
 
 namespace {
 
@@ -48,15 +48,7 @@ double squaredDistance(const GroundPoint& a, const GroundPoint& b) {
 
 }  // namespace
 
-NodeTable::NodeTable(int bufferBytes, int buffersPerPort)
-    : bufferBytes_(boundedBufferBytes(
-          bufferBytes < kMinBufferBytes ? kDefaultBufferBytes : bufferBytes, kMinBuffersPerPort)),
-      buffersPerPort_(boundedBuffersPerPort(
-          buffersPerPort < kMinBuffersPerPort ? kDefaultBuffersPerPort : buffersPerPort,
-          bufferBytes_)) {}
-
 NodeTable::~NodeTable() {
-  unloadPorts();
   clearMarkers();
 }
 
@@ -153,4 +145,13 @@ void NodeTable::buildNearest(int targetId, int chaseId) {
 void NodeTable::clearMarkers() {
   DlinkList::deleteAll(markerHead_);
   markerTail_ = nullptr;
+}
+
+RingMarker* NodeTable::firstMarker() const {
+  return static_cast<RingMarker*>(markerHead_);
+}
+
+void NodeTable::addMarker(RingMarker* marker) {
+  if (marker == nullptr) return;
+  if (!marker->appendTo(markerHead_, markerTail_, 0)) delete marker;
 }

@@ -1,6 +1,8 @@
 // Who the operator follows and how the view follows them.
 #pragma once
 
+#include "halvex/core/tracker_defaults.h"
+
 /// The target, chase and close vehicles, the navigation and display modes, the label toggles and
 /// the alert and idle thresholds.
 struct TrackingSettings {
@@ -18,6 +20,8 @@ struct TrackingSettings {
   bool showComment[kLabelCount] = {true, true, true, true};  ///< Labels drawn beside nodes.
   double alertDistance = 100.0;                              ///< Alert distance.
   bool alarm = false;                                        ///< Sound the alarm.
-  double mediumIdle = 5.0;  ///< Seconds without reception before a node is idle.
-  double badIdle = 10.0;    ///< Seconds without reception before a node is lost.
+  double mediumIdle =
+      tracker_defaults::kSettingsMediumIdle;  ///< Seconds without reception before a node is idle.
+  double badIdle =
+      tracker_defaults::kSettingsBadIdle;  ///< Seconds without reception before a node is lost.
 };

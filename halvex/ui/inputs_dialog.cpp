@@ -1,5 +1,7 @@
 #include "halvex/ui/inputs_dialog.h"
 
+#include "halvex/core/tracker_defaults.h"
+
 namespace {
 
 constexpr int kSectionX = 2;               ///< Left edge of the sections.
@@ -15,8 +17,8 @@ constexpr int kPathWidth = 346;            ///< Width of the path fields.
 constexpr int kFieldWidth = 342;           ///< Width of the host, port and file fields.
 constexpr int kBufferWidth = 50;           ///< Width of the buffer size fields.
 constexpr int kMaxBuffersPerPort = 10000;  ///< Most receive buffers per port.
-constexpr int kMaxBytesPerBuffer = 65536;  ///< Largest receive buffer, bytes.
-constexpr int kMaxPort = 65535;            ///< Largest port number.
+constexpr int kMaxBytesPerBuffer = tracker_defaults::kMaxBufferBytes;  ///< Largest buffer, bytes.
+constexpr int kMaxPort = 65535;                                        ///< Largest port number.
 
 /// An input mode button at (kModeX, y), label on its right.
 Fl_Round_Button* modeButton(int y, const char* label) {

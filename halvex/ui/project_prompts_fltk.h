@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "halvex/config/project_prompts.h"
+#include "halvex/project/project_prompts.h"
 
 class NameDialog;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "halvex/app/rate_tables.h"
+#include "halvex/core/rate_tables.h"
 
 /// Height of every control row, heading and button, px.
 constexpr int kRowHeight = 25;

@@ -6,7 +6,7 @@
 #include "common/platform/perf_counter.h"
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/tracking_settings.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/view_camera.h"
 
 namespace {
 

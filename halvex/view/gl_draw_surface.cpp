@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "halvex/view/gl_extensions.h"
+#include "halvex/gl/gl_extensions.h"
 
 glDrawSurface::glDrawSurface(int x, int y, int w, int h, const char* label)
     : Fl_Gl_Window(x, y, w, h, label) {

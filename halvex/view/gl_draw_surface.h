@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "halvex/view/draw_context.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/draw_context.h"
+#include "halvex/gl/view_camera.h"
 
 /// The interaction tool as the surface sees it: its mode, 0 meaning it leaves the mouse to the
 /// camera (1 map editing, 2 map group, 3 data-set picking).

@@ -8,13 +8,13 @@
 #include <cstdio>
 
 #include "common/platform/perf_counter.h"
-#include "halvex/app/splash_channel.h"
+#include "halvex/core/load_status.h"
 #include "halvex/maps/map_texture.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/tracking_settings.h"
-#include "halvex/view/draw_context.h"
+#include "halvex/gl/draw_context.h"
 #include "halvex/view/gl_text.h"
-#include "halvex/view/view_local.h"
+#include "halvex/gl/view_local.h"
 
 int gNodeIconLoadCountdown = 0;
 
@@ -110,7 +110,7 @@ bool NodeIcon::lazyLoad() {
     --gNodeIconLoadCountdown;
     return false;
   }
-  splashShow();
+  loadStatusShow();
   load();
   gNodeIconLoadCountdown = kLoadSkips;
   return true;

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "halvex/view/draw_context.h"
+#include "halvex/gl/draw_context.h"
 #include "halvex/view/gl_text.h"
-#include "halvex/view/pointer_ground.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/pointer_ground.h"
+#include "halvex/gl/view_camera.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "common/angles.h"
-#include "common/mesh_shape.h"
-#include "halvex/streams/ring_marker.h"
-#include "halvex/view/draw_context.h"
+#include "common/gl/mesh_shape.h"
+#include "halvex/tracking/ring_marker.h"
+#include "halvex/gl/draw_context.h"
 #include "halvex/view/gl_text.h"
-#include "halvex/view/view_local.h"
+#include "halvex/gl/view_local.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The hover button with a real pointer under the virtual X server: it sinks while the pointer
 // is over it, rises again when the pointer leaves, and is redrawn each time.
-#include "common/hover_button.h"
+#include "common/popup/hover_button.h"
 
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "common/mesh_shape.h"
+#include "common/gl/mesh_shape.h"
 
 // clang-format off
 // Before the X headers, whose macros (None, Bool) clash with its names.

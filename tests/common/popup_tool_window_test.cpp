@@ -1,7 +1,7 @@
 // The popup event tool with real windows and a real pointer under the virtual X server: which
 // presses dismiss a popup, what each variant does then, and that its entry in the
 // "manu event tool" list comes and goes with it.
-#include "common/popup_tool_window.h"
+#include "common/popup/popup_tool_window.h"
 
 #include <FL/Fl_Button.H>
 #include <gtest/gtest.h>

@@ -18,8 +18,8 @@
 #include "common/callback_list.h"
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
-#include "common/popup_tool_window.h"
-#include "dunmore/mouse_button_poller.h"
+#include "common/popup/mouse_button_poller.h"
+#include "common/popup/popup_tool_window.h"
 #include "tests/common/window_test_support.h"
 
 namespace {
@@ -105,7 +105,7 @@ class ConverterWindowTest : public ::testing::Test {
   std::string here_;
   std::unique_ptr<ConverterWindow> window_;
   // Samples the buttons as the window program does; the window's chooser waits use it too.
-  dunmore::MouseButtonPoller poller_;
+  MouseButtonPoller poller_;
 };
 
 void expectGeometry(const Fl_Widget* w, int x, int y, int width, int height) {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "halvex/streams/field_scan.h"
+#include "halvex/core/field_scan.h"
 
 namespace {
 

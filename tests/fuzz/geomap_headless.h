@@ -1,8 +1,8 @@
 // Maps and a map group that show no dialogs, for fuzz targets that run without a display.
 #pragma once
 
-#include "halvex/maps/geo_map.h"
-#include "halvex/maps/map_group_handler.h"
+#include "halvex/project/geo_map.h"
+#include "halvex/project/map_group_handler.h"
 
 /// A map that leaves its placement undone instead of asking for it.
 class HeadlessMap : public GeoMap {

@@ -20,7 +20,7 @@ constexpr int kLastId = 99;
 
 /// A table of nodes 0..kLastId, built once from an in-memory node list.
 NodeTable* makeTable() {
-  auto* t = new NodeTable(250, 20);
+  auto* t = new NodeTable();
   std::string list;
   for (int id = 0; id <= kLastId; ++id) list += std::to_string(id) + " node\n";
   t->readNodeFile(memoryFile(list.data(), list.size()).c_str());

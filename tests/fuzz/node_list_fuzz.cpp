@@ -9,7 +9,7 @@
 #include "tests/fuzz/memory_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  NodeTable table(250, 20);
+  NodeTable table;
   table.readNodeFile(memoryFile(data, size).c_str());
   for (int i = 0; i < table.count(); ++i) {
     const NodeRecord* node = table.nodeAt(i);

@@ -17,7 +17,7 @@ namespace {
 /// A table of nodes 0..1000, built once from an in-memory node list.
 NodeTable& table() {
   static NodeTable* nodes = [] {
-    auto* t = new NodeTable(250, 20);
+    auto* t = new NodeTable();
     std::string list;
     for (int id = 0; id <= NodeTable::kMaxId; ++id) list += std::to_string(id) + " node\n";
     t->readNodeFile(memoryFile(list.data(), list.size()).c_str());

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "halvex/config/project_manager.h"
-#include "halvex/config/project_prompts.h"
+#include "halvex/project/local_state_group.h"
+#include "halvex/project/project_manager.h"
+#include "halvex/project/project_prompts.h"
 #include "halvex/streams/state_file_element.h"
-#include "halvex/view/local_state_group.h"
 #include "tests/fuzz/memory_file.h"
 
 class RingMarker;

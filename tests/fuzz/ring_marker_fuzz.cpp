@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "halvex/streams/ring_marker.h"
+#include "halvex/tracking/ring_marker.h"
 
 namespace {
 

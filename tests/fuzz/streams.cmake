@@ -2,8 +2,8 @@
 # section files and state server responses.
 foreach(target field_scan_fuzz nmea_fuzz packet_fuzz state_record_fuzz state_format_fuzz
         ring_marker_fuzz dgc_reader_fuzz http_response_fuzz)
-  halvex_fuzzer(${target} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp LIBS halvex_model)
+  halvex_fuzzer(${target} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp LIBS halvex_engine)
 endforeach()
 
 # The multicast port file reader.
-halvex_fuzzer(port_file_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/port_file_fuzz.cpp LIBS halvex_model)
+halvex_fuzzer(port_file_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/port_file_fuzz.cpp LIBS halvex_engine)

@@ -22,10 +22,11 @@
 
 #include "gtest/gtest.h"
 #include "halvex/config/node_graphics.h"
+#include "halvex/engine/tracker_model.h"
 #include "halvex/maps/sgi_image.h"
+#include "halvex/streams/local_state_file.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/node_table.h"
-#include "halvex/tracking/tracker_model.h"
 #include "tests/halvex/scratch_dir.h"
 
 extern char** environ;
@@ -132,10 +133,10 @@ std::map<int, Seen> readAsTracker(const ScratchDir& dir, const std::string& stat
                                   const std::vector<int>& ids) {
   std::string list;
   for (int id : ids) list += std::to_string(id) + "\n";
-  NodeTable table(NodeTable::kDefaultBufferBytes, NodeTable::kDefaultBuffersPerPort);
+  NodeTable table;
   table.readNodeFile(dir.write("ids.txt", list).c_str());
   std::map<int, Seen> seen;
-  if (!table.readStateFile(stateFile.c_str())) return seen;
+  if (!readLocalStateFile(table, stateFile.c_str())) return seen;
   for (int k = 0; k < table.count(); ++k) {
     const NodeRecord* n = table.nodeAt(k);
     if (n->name[0] == '\0') continue;  // no record for it
@@ -146,7 +147,7 @@ std::map<int, Seen> readAsTracker(const ScratchDir& dir, const std::string& stat
 
 /// The demo fleet's ids and names, from its node list.
 std::map<int, std::string> demoFleet() {
-  NodeTable table(NodeTable::kDefaultBufferBytes, NodeTable::kDefaultBuffersPerPort);
+  NodeTable table;
   table.readNodeFile((kDemoDir + "/fleet-nodes.txt").c_str());
   std::map<int, std::string> fleet;
   for (int k = 0; k < table.count(); ++k) fleet[table.nodeAt(k)->id] = table.nodeAt(k)->name;
@@ -564,7 +565,7 @@ TEST(DemoSetup, FleetConfigurationFollowsTheSimulator) {
   const std::string state = dir.path("fleet-state.txt");
   Process sim(simulateArgs({"--file", state, "--duration", "0.01", "--quiet"}));
   ASSERT_EQ(sim.wait(), 0) << sim.errors;
-  ASSERT_TRUE(model.nodes().readStateFile(state.c_str()));
+  ASSERT_TRUE(readLocalStateFile(model.nodes(), state.c_str()));
   for (const auto& [id, name] : fleet) {
     const NodeRecord* node = model.nodes().nodeById(id);
     EXPECT_NE(node->latitude, 0.0) << id;

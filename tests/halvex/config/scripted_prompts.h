@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "halvex/config/project_prompts.h"
+#include "halvex/project/project_prompts.h"
 
 class ScriptedPrompts : public ProjectPrompts {
  public:

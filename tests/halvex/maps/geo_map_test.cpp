@@ -1,18 +1,17 @@
-// GeoMap under a virtual X server: placement (setup file or dialog), the setup file, hit tests,
-// the pending edits and their commit, and the timed flash drawn in a real context.
-#include "halvex/maps/geo_map.h"
+// GeoMap under a virtual X server: placement (setup file or dialog), the setup file, the
+// pending edits and their commit, and the timed flash drawn in a real context.
+#include "halvex/project/geo_map.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <string>
 
+#include "halvex/gl/draw_context.h"
+#include "halvex/gl/view_camera.h"
 #include "halvex/maps/map_texture.h"
-#include "halvex/view/draw_context.h"
-#include "halvex/view/view_camera.h"
 #include "tests/halvex/maps/geomap_test_support.h"
 #include "tests/halvex/maps/gl_test_window.h"
 
@@ -222,37 +221,6 @@ TEST_F(GeoMapTest, AlphaImageChooserKeepsARelativePath) {
   EXPECT_EQ(answer.title, "Load alpha image for map maps/plain.jpg");
   EXPECT_EQ(map.alphaPath(), "maps/alpha.jpg");
   ASSERT_NE(map.layer(), nullptr);
-}
-
-TEST_F(GeoMapTest, PointsOnAnEdgeOrCornerAreInside) {
-  QuietMap map("maps/a.jpg", &camera_);
-  setSquare(map);
-  EXPECT_TRUE(map.contains(1, 1));
-  EXPECT_TRUE(map.contains(0, 1));  // on the south edge (y, x)
-  EXPECT_TRUE(map.contains(1, 2));  // on the east edge
-  EXPECT_TRUE(map.contains(2, 2));  // a corner
-  EXPECT_FALSE(map.contains(-1e-9, 1));
-  EXPECT_FALSE(map.contains(1, 2.000001));
-  EXPECT_FALSE(map.contains(1, std::nan("")));
-  // Turned a quarter, the quadrilateral is a diamond.
-  map.setRotationDelta(0, 4500);
-  map.commitRotation();
-  EXPECT_TRUE(map.contains(1, 1));
-  EXPECT_FALSE(map.contains(0.05, 0.05));
-}
-
-TEST_F(GeoMapTest, NearestCornerPrefersTheLowerIndexOnSinglePrecisionTies) {
-  QuietMap map("maps/a.jpg", &camera_);
-  setSquare(map);
-  EXPECT_EQ(map.nearestCorner(1, 1), 0);  // all four equally far
-  EXPECT_EQ(map.nearestCorner(1, 2), 1);  // between 1 and 2
-  EXPECT_EQ(map.nearestCorner(1.9, 0.2), 3);
-  // Corner 3 is nearer in double precision, but the distances are equal as floats.
-  map.setCorner(0, 5, 5);
-  map.setCorner(1, 6, 5);
-  map.setCorner(2, 1.0000000001, 0);
-  map.setCorner(3, 0, 1.0);
-  EXPECT_EQ(map.nearestCorner(0, 0), 2);
 }
 
 TEST_F(GeoMapTest, CommitAddsTheMoveResizeAndRotation) {

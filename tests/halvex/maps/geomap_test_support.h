@@ -10,8 +10,8 @@
 #include <string>
 
 #include "common/platform/paths.h"
-#include "halvex/maps/geo_map.h"
-#include "halvex/maps/map_group_handler.h"
+#include "halvex/project/geo_map.h"
+#include "halvex/project/map_group_handler.h"
 #include "tests/halvex/maps/sgi_writer.h"
 #include "tests/halvex/scratch_dir.h"
 

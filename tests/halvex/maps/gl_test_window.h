@@ -9,7 +9,7 @@
 #include <array>
 #include <memory>
 
-#include "halvex/view/gl_extensions.h"
+#include "halvex/gl/gl_extensions.h"
 
 /// The window: drawing happens in the tests, with its context current.
 class GlTestWindow : public Fl_Gl_Window {

@@ -17,10 +17,10 @@
 #include "common/callback_list.h"
 #include "common/name_registry.h"
 #include "common/platform/mouse_buttons.h"
-#include "common/popup_tool_window.h"
-#include "halvex/maps/map_group_handler.h"
+#include "common/popup/popup_tool_window.h"
+#include "halvex/project/map_group_handler.h"
 #include "halvex/maps/map_texture.h"
-#include "halvex/view/pointer_ground.h"
+#include "halvex/gl/pointer_ground.h"
 #include "tests/halvex/maps/geomap_test_support.h"
 #include "tests/halvex/view/scene_test_support.h"
 

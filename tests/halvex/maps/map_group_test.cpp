@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/hover_button.h"
-#include "common/popup_tool_window.h"
+#include "common/popup/hover_button.h"
+#include "common/popup/popup_tool_window.h"
 #include "halvex/config/field_file.h"
-#include "halvex/maps/map_group_handler.h"
+#include "halvex/project/map_group_handler.h"
 #include "halvex/maps/map_texture.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/view_camera.h"
 #include "tests/halvex/maps/geomap_test_support.h"
 
 namespace {

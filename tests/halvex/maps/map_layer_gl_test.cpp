@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "halvex/app/splash_channel.h"
-#include "halvex/app/splash_link.h"
+#include "halvex/splash/splash_channel.h"
+#include "halvex/splash/splash_link.h"
 #include "halvex/maps/map_layer.h"
 #include "halvex/maps/map_texture.h"
-#include "halvex/view/draw_context.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/draw_context.h"
+#include "halvex/gl/view_camera.h"
 #include "tests/halvex/maps/gl_test_window.h"
 #include "tests/halvex/maps/sgi_writer.h"
 #include "tests/halvex/scratch_dir.h"

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "halvex/app/splash_link.h"
-#include "halvex/app/splash_window.h"
+#include "halvex/splash/splash_link.h"
+#include "halvex/splash/splash_window.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::strncmp(argv[1], SplashLink::kSplashArgument, 4) != 0) return 2;

@@ -22,7 +22,7 @@
 #include "common/platform/named_semaphore.h"
 #include "common/platform/process.h"
 #include "common/platform/shared_block.h"
-#include "halvex/app/splash_link.h"
+#include "halvex/splash/splash_link.h"
 #include "tests/halvex/scratch_dir.h"
 
 // Xlib's macros (None, Bool, Status) must come after the test framework's headers.

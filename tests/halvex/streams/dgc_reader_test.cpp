@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "halvex/streams/ring_marker.h"
+#include "halvex/tracking/ring_marker.h"
 
 namespace {
 

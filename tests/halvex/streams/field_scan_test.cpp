@@ -1,6 +1,6 @@
 // The fast scanners and formatters against the C library they replace, on inputs chosen to
 // reach each acceptance rule and rounding case.
-#include "halvex/streams/field_scan.h"
+#include "halvex/core/field_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "halvex/streams/fixed_format.h"
+#include "halvex/core/fixed_format.h"
 
 namespace {
 

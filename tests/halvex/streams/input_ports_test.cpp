@@ -6,6 +6,7 @@
 #include <string>
 
 #include "halvex/streams/input_port.h"
+#include "halvex/streams/input_port_set.h"
 #include "halvex/streams/packet_builder.h"
 #include "halvex/streams/packet_ring.h"
 #include "halvex/streams/port_receiver.h"
@@ -81,7 +82,8 @@ TEST(PortReceiver, RefusesToOpenWhatIsNoUdpPort) {
 class PortFileTest : public ::testing::Test {
  protected:
   ScratchDir dir_;
-  NodeTable table_{250, 20};
+  NodeTable table_;
+  InputPortSet ports_{table_, 250, 20};
 };
 
 TEST_F(PortFileTest, ReadsOnePortPerLineOfThreeTokens) {
@@ -95,41 +97,41 @@ TEST_F(PortFileTest, ReadsOnePortPerLineOfThreeTokens) {
                                       "south 239.255.10.3 5003 extra words\r\n"
                                       "odd 239.255.10.4 5004x\n"
                                       "last 239.255.10.5 notanumber");
-  EXPECT_TRUE(table_.loadPortFile(path.c_str()));
-  EXPECT_TRUE(table_.portsLoaded());
-  EXPECT_FALSE(table_.receiving());
-  ASSERT_EQ(table_.portCount(), 4);
-  InputPort* north = table_.portAt(0);
+  EXPECT_TRUE(ports_.loadPortFile(path.c_str()));
+  EXPECT_TRUE(ports_.portsLoaded());
+  EXPECT_FALSE(ports_.receiving());
+  ASSERT_EQ(ports_.portCount(), 4);
+  InputPort* north = ports_.portAt(0);
   EXPECT_STREQ(north->name(), "north");
   EXPECT_STREQ(north->group(), "239.255.10.1");
   EXPECT_EQ(north->port(), 5001);
   EXPECT_FALSE(north->active());
-  EXPECT_STREQ(table_.portAt(1)->name(), "south");
-  EXPECT_EQ(table_.portAt(1)->port(), 5003);
-  EXPECT_EQ(table_.portAt(2)->port(), 5004);  // read as a long: digits first count
-  EXPECT_EQ(table_.portAt(3)->port(), 0);     // no number: a port that receives nothing
-  EXPECT_EQ(table_.portAt(4), nullptr);
-  EXPECT_EQ(table_.portAt(-1), nullptr);
+  EXPECT_STREQ(ports_.portAt(1)->name(), "south");
+  EXPECT_EQ(ports_.portAt(1)->port(), 5003);
+  EXPECT_EQ(ports_.portAt(2)->port(), 5004);  // read as a long: digits first count
+  EXPECT_EQ(ports_.portAt(3)->port(), 0);     // no number: a port that receives nothing
+  EXPECT_EQ(ports_.portAt(4), nullptr);
+  EXPECT_EQ(ports_.portAt(-1), nullptr);
   // Links in file order; rings sized from the table.
   EXPECT_EQ(north->prev, nullptr);
-  EXPECT_EQ(north->next, table_.portAt(1));
-  EXPECT_EQ(table_.portAt(3)->prev, table_.portAt(2));
-  EXPECT_EQ(table_.portAt(3)->next, nullptr);
+  EXPECT_EQ(north->next, ports_.portAt(1));
+  EXPECT_EQ(ports_.portAt(3)->prev, ports_.portAt(2));
+  EXPECT_EQ(ports_.portAt(3)->next, nullptr);
   EXPECT_EQ(north->receiver().bufferBytes(), 250);
   EXPECT_EQ(north->receiver().bufferCount(), 20);
-  EXPECT_EQ(table_.processPorts(), 0);  // inactive ports take nothing
+  EXPECT_EQ(ports_.processPorts(), 0);  // inactive ports take nothing
 }
 
 TEST_F(PortFileTest, FileWithoutPortsOrThatCannotBeOpenedLeavesNoneLoaded) {
-  ASSERT_TRUE(table_.loadPortFile(dir_.write("a.mcp", "a 239.255.0.1 5000\n").c_str()));
-  EXPECT_FALSE(table_.loadPortFile(dir_.path("missing.mcp").c_str()));
-  EXPECT_FALSE(table_.portsLoaded());
-  EXPECT_EQ(table_.portCount(), 0);
-  EXPECT_STREQ(table_.portFilePath(), dir_.path("missing.mcp").c_str());
-  EXPECT_FALSE(table_.loadPortFile(dir_.write("b.mcp", "# only 239.255.0.1 5000\nx y\n").c_str()));
-  EXPECT_FALSE(table_.loadPortFile(""));
-  EXPECT_FALSE(table_.loadPortFile(nullptr));
-  EXPECT_EQ(table_.portCount(), 0);
+  ASSERT_TRUE(ports_.loadPortFile(dir_.write("a.mcp", "a 239.255.0.1 5000\n").c_str()));
+  EXPECT_FALSE(ports_.loadPortFile(dir_.path("missing.mcp").c_str()));
+  EXPECT_FALSE(ports_.portsLoaded());
+  EXPECT_EQ(ports_.portCount(), 0);
+  EXPECT_STREQ(ports_.portFilePath(), dir_.path("missing.mcp").c_str());
+  EXPECT_FALSE(ports_.loadPortFile(dir_.write("b.mcp", "# only 239.255.0.1 5000\nx y\n").c_str()));
+  EXPECT_FALSE(ports_.loadPortFile(""));
+  EXPECT_FALSE(ports_.loadPortFile(nullptr));
+  EXPECT_EQ(ports_.portCount(), 0);
 }
 
 TEST_F(PortFileTest, OverlongLineIsCutNotReadAsTwo) {
@@ -138,58 +140,58 @@ TEST_F(PortFileTest, OverlongLineIsCutNotReadAsTwo) {
   longLine += " tail 239.255.0.2 6000\n";
   std::string text = longLine + "second 239.255.0.3 7000\n";
   text += std::string("nul\0 239.255.0.4 8000\n", 23);  // a NUL ends that line's text
-  ASSERT_TRUE(table_.loadPortFile(dir_.write("long.mcp", text).c_str()));
-  ASSERT_EQ(table_.portCount(), 2);
-  EXPECT_STREQ(table_.portAt(0)->name(), "first");
-  EXPECT_STREQ(table_.portAt(1)->name(), "second");
+  ASSERT_TRUE(ports_.loadPortFile(dir_.write("long.mcp", text).c_str()));
+  ASSERT_EQ(ports_.portCount(), 2);
+  EXPECT_STREQ(ports_.portAt(0)->name(), "first");
+  EXPECT_STREQ(ports_.portAt(1)->name(), "second");
 }
 
 TEST_F(PortFileTest, ReloadReadsTheFileLastNamedEvenWhenOnlyTheCaseDiffers) {
   const std::string lower = dir_.write("ports.mcp", "lower 239.255.0.1 5000\n");
   const std::string upper = dir_.write("PORTS.mcp", "upper 239.255.0.1 5000\n");
-  ASSERT_TRUE(table_.loadPortFile(lower.c_str()));
-  ASSERT_TRUE(table_.loadPortFile(upper.c_str()));
-  EXPECT_STREQ(table_.portFilePath(), upper.c_str());
-  EXPECT_EQ(table_.setBuffersPerPort(30), 30);  // reloads by the remembered name
-  ASSERT_EQ(table_.portCount(), 1);
-  EXPECT_STREQ(table_.portAt(0)->name(), "upper");
-  EXPECT_EQ(table_.portAt(0)->receiver().bufferCount(), 30);
+  ASSERT_TRUE(ports_.loadPortFile(lower.c_str()));
+  ASSERT_TRUE(ports_.loadPortFile(upper.c_str()));
+  EXPECT_STREQ(ports_.portFilePath(), upper.c_str());
+  EXPECT_EQ(ports_.setBuffersPerPort(30), 30);  // reloads by the remembered name
+  ASSERT_EQ(ports_.portCount(), 1);
+  EXPECT_STREQ(ports_.portAt(0)->name(), "upper");
+  EXPECT_EQ(ports_.portAt(0)->receiver().bufferCount(), 30);
 }
 
 TEST_F(PortFileTest, BufferSettingsRebuildLoadedPortsOnlyOnChange) {
-  ASSERT_TRUE(table_.loadPortFile(dir_.write("p.mcp", "p 239.255.0.1 5000\n").c_str()));
-  const InputPort* before = table_.portAt(0);
-  EXPECT_EQ(table_.setBytesPerBuffer(250), 250);
-  EXPECT_EQ(table_.setBuffersPerPort(20), 20);
-  EXPECT_EQ(table_.portAt(0), before);  // same values: nothing rebuilt
-  EXPECT_EQ(table_.setBytesPerBuffer(120), 120);
-  ASSERT_EQ(table_.portCount(), 1);
-  EXPECT_EQ(table_.portAt(0)->receiver().bufferBytes(), 120);
-  EXPECT_EQ(table_.portAt(0)->receiver().bufferCount(), 20);
-  EXPECT_FALSE(table_.receiving());
+  ASSERT_TRUE(ports_.loadPortFile(dir_.write("p.mcp", "p 239.255.0.1 5000\n").c_str()));
+  const InputPort* before = ports_.portAt(0);
+  EXPECT_EQ(ports_.setBytesPerBuffer(250), 250);
+  EXPECT_EQ(ports_.setBuffersPerPort(20), 20);
+  EXPECT_EQ(ports_.portAt(0), before);  // same values: nothing rebuilt
+  EXPECT_EQ(ports_.setBytesPerBuffer(120), 120);
+  ASSERT_EQ(ports_.portCount(), 1);
+  EXPECT_EQ(ports_.portAt(0)->receiver().bufferBytes(), 120);
+  EXPECT_EQ(ports_.portAt(0)->receiver().bufferCount(), 20);
+  EXPECT_FALSE(ports_.receiving());
 }
 
 TEST_F(PortFileTest, BufferSettingsThatWouldBreakTheRingsAreRefusedOrCut) {
-  EXPECT_EQ(table_.setBytesPerBuffer(1), 250);  // refused: no room for a character
-  EXPECT_EQ(table_.setBytesPerBuffer(0), 250);
-  EXPECT_EQ(table_.setBytesPerBuffer(-40), 250);
-  EXPECT_EQ(table_.setBuffersPerPort(0), 20);
-  EXPECT_EQ(table_.setBuffersPerPort(-1), 20);
-  EXPECT_EQ(table_.setBytesPerBuffer(2), 2);
-  EXPECT_EQ(table_.setBytesPerBuffer(1 << 30), NodeTable::kMaxBufferBytes);
+  EXPECT_EQ(ports_.setBytesPerBuffer(1), 250);  // refused: no room for a character
+  EXPECT_EQ(ports_.setBytesPerBuffer(0), 250);
+  EXPECT_EQ(ports_.setBytesPerBuffer(-40), 250);
+  EXPECT_EQ(ports_.setBuffersPerPort(0), 20);
+  EXPECT_EQ(ports_.setBuffersPerPort(-1), 20);
+  EXPECT_EQ(ports_.setBytesPerBuffer(2), 2);
+  EXPECT_EQ(ports_.setBytesPerBuffer(1 << 30), InputPortSet::kMaxBufferBytes);
   // With 65536-byte buffers, 64 MiB per ring allow 1024 of them.
-  EXPECT_EQ(table_.setBuffersPerPort(1 << 30), 1024);
-  EXPECT_EQ(table_.setBytesPerBuffer(200), 200);
-  EXPECT_EQ(table_.setBuffersPerPort(1 << 30), NodeTable::kMaxBuffersPerPort);
-  EXPECT_EQ(table_.setBytesPerBuffer(65536), (64 << 20) / NodeTable::kMaxBuffersPerPort);
-  EXPECT_EQ(table_.bufferBytes() * static_cast<long>(table_.buffersPerPort()),
-            NodeTable::kMaxRingBytes);
+  EXPECT_EQ(ports_.setBuffersPerPort(1 << 30), 1024);
+  EXPECT_EQ(ports_.setBytesPerBuffer(200), 200);
+  EXPECT_EQ(ports_.setBuffersPerPort(1 << 30), InputPortSet::kMaxBuffersPerPort);
+  EXPECT_EQ(ports_.setBytesPerBuffer(65536), (64 << 20) / InputPortSet::kMaxBuffersPerPort);
+  EXPECT_EQ(ports_.bufferBytes() * static_cast<long>(ports_.buffersPerPort()),
+            InputPortSet::kMaxRingBytes);
 
-  NodeTable unusable(0, -5);
-  EXPECT_EQ(unusable.bufferBytes(), NodeTable::kDefaultBufferBytes);
-  EXPECT_EQ(unusable.buffersPerPort(), NodeTable::kDefaultBuffersPerPort);
-  NodeTable huge(1 << 30, 1 << 30);
-  EXPECT_EQ(huge.bufferBytes(), NodeTable::kMaxBufferBytes);
+  InputPortSet unusable(table_, 0, -5);
+  EXPECT_EQ(unusable.bufferBytes(), InputPortSet::kDefaultBufferBytes);
+  EXPECT_EQ(unusable.buffersPerPort(), InputPortSet::kDefaultBuffersPerPort);
+  InputPortSet huge(table_, 1 << 30, 1 << 30);
+  EXPECT_EQ(huge.bufferBytes(), InputPortSet::kMaxBufferBytes);
   EXPECT_EQ(huge.buffersPerPort(), 1024);
 }
 

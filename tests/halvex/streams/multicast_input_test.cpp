@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "halvex/streams/input_port.h"
+#include "halvex/streams/input_port_set.h"
 #include "halvex/streams/packet_builder.h"
 #include "halvex/streams/port_receiver.h"
 #include "halvex/tracking/node_table.h"
@@ -108,21 +109,22 @@ class MulticastInputTest : public ::testing::Test {
 
   /// Loads the port file, starts the receivers and returns the first port.
   InputPort* start() {
-    EXPECT_TRUE(table_.loadPortFile(portFile_.c_str()));
-    table_.startReceivers();
-    return table_.portAt(0);
+    EXPECT_TRUE(ports_.loadPortFile(portFile_.c_str()));
+    ports_.startReceivers();
+    return ports_.portAt(0);
   }
 
   ScratchDir dir_;
   std::string portFile_;
-  NodeTable table_{200, 50};
+  NodeTable table_;
+  InputPortSet ports_{table_, 200, 50};
 };
 
 TEST_F(MulticastInputTest, PacketsFromPktsendReachTheNodeTable) {
   portFile_ = dir_.write("ports.mcp", "first " + std::string(kGroup) + " " + std::to_string(kPort) +
                                           "\nsecond 239.255.20.2 47002\n");
   InputPort* first = start();
-  ASSERT_EQ(table_.portCount(), 2);
+  ASSERT_EQ(ports_.portCount(), 2);
   ASSERT_TRUE(first->active());
   ASSERT_TRUE(first->receiver().isOpen());
   ASSERT_EQ(runPktsend(burst("1-3", 30)), 0);
@@ -131,10 +133,10 @@ TEST_F(MulticastInputTest, PacketsFromPktsendReachTheNodeTable) {
                                      "--start", kStart,         "--comment1", "c1",       "--lat",
                                      "-10",     "--lon",        "20",         "--motion", "line"};
   ASSERT_EQ(runPktsend(second), 0);
-  ASSERT_TRUE(waitUntil([&] { return arrived(first) == 30 && arrived(table_.portAt(1)) == 4; }));
+  ASSERT_TRUE(waitUntil([&] { return arrived(first) == 30 && arrived(ports_.portAt(1)) == 4; }));
   // Every packet goes to its node: times never decrease, so each is taken.
-  EXPECT_EQ(table_.processPorts(), 34);
-  EXPECT_EQ(table_.processPorts(), 0);
+  EXPECT_EQ(ports_.processPorts(), 34);
+  EXPECT_EQ(ports_.processPorts(), 0);
   for (int id = 1; id <= 3; ++id) {
     const NodeRecord* node = table_.nodeById(id);
     EXPECT_EQ(node->hasData, 1);
@@ -157,12 +159,12 @@ TEST_F(MulticastInputTest, FiftyFirstPacketBetweenTwoPassesIsDropped) {
   ASSERT_TRUE(waitUntil([&] { return arrived(port) == 51; }));
   EXPECT_EQ(port->statistics().received, 50u);
   EXPECT_EQ(port->statistics().dropped, 1u);
-  EXPECT_EQ(table_.processPorts(), 50);
+  EXPECT_EQ(ports_.processPorts(), 50);
   EXPECT_TRUE(port->overflowed());
   // The next pass starts with an empty ring of 50 again.
   ASSERT_EQ(runPktsend(burst("2", 50)), 0);
   ASSERT_TRUE(waitUntil([&] { return arrived(port) == 101; }));
-  EXPECT_EQ(table_.processPorts(), 50);
+  EXPECT_EQ(ports_.processPorts(), 50);
   EXPECT_FALSE(port->overflowed());
   EXPECT_EQ(port->statistics().dropped, 1u);
 }
@@ -184,17 +186,17 @@ TEST_F(MulticastInputTest, DatagramOfExactlyBBytesKeepsBMinusOneCharacters) {
   EXPECT_EQ(std::string(ring.nextPacket()), text.substr(0, length - 1));
 
   // In the table: B bytes lose the "*" and the packet; B + 1 keep it whole.
-  EXPECT_EQ(table_.setBytesPerBuffer(length), length);
+  EXPECT_EQ(ports_.setBytesPerBuffer(length), length);
   InputPort* port = start();
   sendDatagram(text);
   ASSERT_TRUE(waitUntil([&] { return arrived(port) == 1; }));
-  EXPECT_EQ(table_.processPorts(), 0);
+  EXPECT_EQ(ports_.processPorts(), 0);
   EXPECT_EQ(table_.nodeById(5)->hasData, 0);
-  EXPECT_EQ(table_.setBytesPerBuffer(length + 1), length + 1);
-  port = table_.portAt(0);
+  EXPECT_EQ(ports_.setBytesPerBuffer(length + 1), length + 1);
+  port = ports_.portAt(0);
   sendDatagram(text);
   ASSERT_TRUE(waitUntil([&] { return arrived(port) == 1; }));
-  EXPECT_EQ(table_.processPorts(), 1);
+  EXPECT_EQ(ports_.processPorts(), 1);
   EXPECT_NEAR(table_.nodeById(5)->latitude, 40.0, 1e-6);
 }
 
@@ -209,30 +211,30 @@ TEST_F(MulticastInputTest, ChangingBufferSettingsWhileReceivingRestartsWithTheNe
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin).count();
   };
   // The same value changes nothing: no pause, the same port.
-  EXPECT_LT(timed([&] { table_.setBytesPerBuffer(200); }), 400);
-  EXPECT_EQ(table_.portAt(0), port);
+  EXPECT_LT(timed([&] { ports_.setBytesPerBuffer(200); }), 400);
+  EXPECT_EQ(ports_.portAt(0), port);
 
-  EXPECT_GE(timed([&] { EXPECT_EQ(table_.setBytesPerBuffer(60), 60); }), 500);
-  EXPECT_TRUE(table_.receiving());
-  port = table_.portAt(0);
+  EXPECT_GE(timed([&] { EXPECT_EQ(ports_.setBytesPerBuffer(60), 60); }), 500);
+  EXPECT_TRUE(ports_.receiving());
+  port = ports_.portAt(0);
   ASSERT_NE(port, nullptr);
   EXPECT_TRUE(port->active());
   EXPECT_TRUE(port->receiver().isOpen());
   EXPECT_EQ(port->receiver().bufferBytes(), 60);
   sendDatagram(text);  // cut to 59 characters: no packet
   ASSERT_TRUE(waitUntil([&] { return arrived(port) == 1; }));
-  EXPECT_EQ(table_.processPorts(), 0);
+  EXPECT_EQ(ports_.processPorts(), 0);
 
-  EXPECT_GE(timed([&] { EXPECT_EQ(table_.setBuffersPerPort(2), 2); }), 500);
-  EXPECT_EQ(table_.portAt(0)->receiver().bufferBytes(), 60);
-  EXPECT_GE(timed([&] { table_.setBytesPerBuffer(300); }), 500);
-  port = table_.portAt(0);
+  EXPECT_GE(timed([&] { EXPECT_EQ(ports_.setBuffersPerPort(2), 2); }), 500);
+  EXPECT_EQ(ports_.portAt(0)->receiver().bufferBytes(), 60);
+  EXPECT_GE(timed([&] { ports_.setBytesPerBuffer(300); }), 500);
+  port = ports_.portAt(0);
   EXPECT_EQ(port->receiver().bufferCount(), 2);
   EXPECT_EQ(port->receiver().bufferBytes(), 300);
   for (int i = 0; i < 3; ++i) sendDatagram(packetText(3, 12.5 + i, i));
   ASSERT_TRUE(waitUntil([&] { return arrived(port) == 3; }));
   EXPECT_EQ(port->statistics().dropped, 1u);
-  EXPECT_EQ(table_.processPorts(), 2);
+  EXPECT_EQ(ports_.processPorts(), 2);
   EXPECT_NEAR(table_.nodeById(3)->latitude, 13.5, 1e-6);
 }
 
@@ -246,13 +248,13 @@ TEST_F(MulticastInputTest, OlderPacketsAreRefused) {
     ASSERT_TRUE(waitUntil([&] { return arrived(port) == before + 1; }));
   };
   send("2026-12-07T12:35:19.5", "10");
-  EXPECT_EQ(table_.processPorts(), 1);
+  EXPECT_EQ(ports_.processPorts(), 1);
   send("2026-12-07T12:35:18.5", "20");    // a second older
   send("2026-12-07T12:35:19.499", "21");  // a millisecond older
-  EXPECT_EQ(table_.processPorts(), 0);
+  EXPECT_EQ(ports_.processPorts(), 0);
   EXPECT_NEAR(table_.nodeById(6)->latitude, 10, 1e-6);
   send("2026-12-07T12:35:19.5", "30");  // the same time to the millisecond is taken
-  EXPECT_EQ(table_.processPorts(), 1);
+  EXPECT_EQ(ports_.processPorts(), 1);
   EXPECT_NEAR(table_.nodeById(6)->latitude, 30, 1e-6);
 }
 
@@ -261,16 +263,16 @@ TEST_F(MulticastInputTest, BadPortsDeliverNothingAndUnknownIdsAreSkipped) {
                                           std::to_string(kPort + 1) + "\ngood " + kGroup + " " +
                                           std::to_string(kPort) + "\n");
   start();
-  ASSERT_EQ(table_.portCount(), 3);
-  EXPECT_TRUE(table_.portAt(0)->active());
-  EXPECT_FALSE(table_.portAt(0)->receiver().isOpen());
+  ASSERT_EQ(ports_.portCount(), 3);
+  EXPECT_TRUE(ports_.portAt(0)->active());
+  EXPECT_FALSE(ports_.portAt(0)->receiver().isOpen());
   sendDatagram(packetText(11, 1.0));  // no node 11
   sendDatagram("garbage");
   sendDatagram(packetText(2, 1.0));
-  InputPort* good = table_.portAt(2);
+  InputPort* good = ports_.portAt(2);
   ASSERT_TRUE(waitUntil([&] { return arrived(good) == 3; }));
-  EXPECT_EQ(table_.processPorts(), 1);
-  EXPECT_EQ(arrived(table_.portAt(0)), 0u);
+  EXPECT_EQ(ports_.processPorts(), 1);
+  EXPECT_EQ(arrived(ports_.portAt(0)), 0u);
   EXPECT_NEAR(table_.nodeById(2)->latitude, 1.0, 1e-6);
 }
 
@@ -278,12 +280,12 @@ TEST_F(MulticastInputTest, PortsSharingAPortNumberReceiveOnlyTheirOwnGroup) {
   portFile_ = dir_.write("ports.mcp", "other 239.255.20.9 " + std::to_string(kPort) + "\nmine " +
                                           kGroup + " " + std::to_string(kPort) + "\n");
   start();
-  ASSERT_EQ(table_.portCount(), 2);
+  ASSERT_EQ(ports_.portCount(), 2);
   sendDatagram(packetText(3, 4.0));
-  ASSERT_TRUE(waitUntil([&] { return arrived(table_.portAt(1)) == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return arrived(ports_.portAt(1)) == 1; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(arrived(table_.portAt(0)), 0u);
-  EXPECT_EQ(table_.processPorts(), 1);
+  EXPECT_EQ(arrived(ports_.portAt(0)), 0u);
+  EXPECT_EQ(ports_.processPorts(), 1);
 }
 
 TEST_F(MulticastInputTest, StopStartCyclesAndDestructionWhilePacketsFlow) {
@@ -295,37 +297,39 @@ TEST_F(MulticastInputTest, StopStartCyclesAndDestructionWhilePacketsFlow) {
   ASSERT_TRUE(sender->running());
   int applied = 0;
   {
-    NodeTable table(200, 50);
+    NodeTable table;
+    InputPortSet ports(table, 200, 50);
     ASSERT_TRUE(table.readNodeFile(dir_.path("nodes.txt").c_str()));
-    ASSERT_TRUE(table.loadPortFile(portFile_.c_str()));
+    ASSERT_TRUE(ports.loadPortFile(portFile_.c_str()));
     for (int cycle = 0; cycle < 20; ++cycle) {
-      table.startReceivers();
-      table.startReceivers();  // a second start changes nothing
+      ports.startReceivers();
+      ports.startReceivers();  // a second start changes nothing
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      applied += table.processPorts();
-      table.stopReceivers();
+      applied += ports.processPorts();
+      ports.stopReceivers();
       // Stopped: no receive thread counts or stores anything any more.
-      const uint64_t before = arrived(table.portAt(0));
+      const uint64_t before = arrived(ports.portAt(0));
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      EXPECT_EQ(arrived(table.portAt(0)), before);
-      EXPECT_FALSE(table.portAt(1)->active());
-      EXPECT_EQ(table.processPorts(), 0);
+      EXPECT_EQ(arrived(ports.portAt(0)), before);
+      EXPECT_FALSE(ports.portAt(1)->active());
+      EXPECT_EQ(ports.processPorts(), 0);
     }
-    table.startReceivers();
-    ASSERT_TRUE(waitUntil([&] { return arrived(table.portAt(1)) > 0; }));
-    table.setBuffersPerPort(10);  // restart while packets flow
-    ASSERT_TRUE(waitUntil([&] { return arrived(table.portAt(1)) > 0; }));
-    applied += table.processPorts();
+    ports.startReceivers();
+    ASSERT_TRUE(waitUntil([&] { return arrived(ports.portAt(1)) > 0; }));
+    ports.setBuffersPerPort(10);  // restart while packets flow
+    ASSERT_TRUE(waitUntil([&] { return arrived(ports.portAt(1)) > 0; }));
+    applied += ports.processPorts();
     // The table goes while its receivers run.
   }
   {
-    NodeTable table(200, 50);
-    ASSERT_TRUE(table.loadPortFile(portFile_.c_str()));
-    table.startReceivers();
-    ASSERT_TRUE(waitUntil([&] { return arrived(table.portAt(0)) > 0; }));
-    table.unloadPorts();
-    EXPECT_FALSE(table.receiving());
-    EXPECT_EQ(table.portCount(), 0);
+    NodeTable table;
+    InputPortSet ports(table, 200, 50);
+    ASSERT_TRUE(ports.loadPortFile(portFile_.c_str()));
+    ports.startReceivers();
+    ASSERT_TRUE(waitUntil([&] { return arrived(ports.portAt(0)) > 0; }));
+    ports.unloadPorts();
+    EXPECT_FALSE(ports.receiving());
+    EXPECT_EQ(ports.portCount(), 0);
   }
   EXPECT_EQ(sender->terminate(), 0);
   EXPECT_GT(applied, 0);

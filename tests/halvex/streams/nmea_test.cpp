@@ -10,7 +10,7 @@
 #include <ctime>
 #include <string>
 
-#include "halvex/streams/calendar_cache.h"
+#include "halvex/core/calendar_cache.h"
 
 namespace {
 

@@ -58,12 +58,12 @@ class RemoteState : public ::testing::Test {
   const NodeRecord& node(int id) const { return *table_.nodeById(id); }
 
   ScratchDir dir_;
-  NodeTable table_{250, 20};
+  NodeTable table_;
   int bodies_ = 0;
 };
 
 TEST_F(RemoteState, StateFileServedOverHttpReachesTheTable) {
-  NodeTable source(250, 20);
+  NodeTable source;
   load(source);
   for (int id = 0; id <= kLastId; ++id) {
     const std::string name = "Unit " + std::to_string(id) + ", convoy";
@@ -255,7 +255,7 @@ TEST_F(RemoteState, HundredMegabyteBodyIsReadToItsEnd) {
 TEST_F(RemoteState, ConcurrentFetchesIntoOneTable) {
   // The per-frame step and the timer thread may fetch at the same time; node records take
   // each update whole.
-  NodeTable source(250, 20);
+  NodeTable source;
   load(source);
   for (int id = 0; id <= kLastId; ++id)
     source.nodeById(id)->applyStateRecord(id, -id, 0, "", "", 0,

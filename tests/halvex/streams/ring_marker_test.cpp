@@ -1,4 +1,4 @@
-#include "halvex/streams/ring_marker.h"
+#include "halvex/tracking/ring_marker.h"
 
 #include <gtest/gtest.h>
 

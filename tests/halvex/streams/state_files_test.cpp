@@ -6,11 +6,12 @@
 #include <string>
 #include <thread>
 
+#include "halvex/streams/local_state_file.h"
 #include "halvex/streams/node_updates.h"
-#include "halvex/streams/ring_marker.h"
 #include "halvex/streams/state_file_element.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
+#include "halvex/tracking/ring_marker.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
@@ -35,7 +36,7 @@ class StateFiles : public ::testing::Test {
     ASSERT_TRUE(table.readNodeFile(dir_.write("nodes.txt", nodeList(first, last)).c_str()));
   }
   ScratchDir dir_;
-  NodeTable table_{250, 20};
+  NodeTable table_;
 };
 
 TEST_F(StateFiles, RoundTripOf1001Nodes) {
@@ -48,9 +49,9 @@ TEST_F(StateFiles, RoundTripOf1001Nodes) {
   }
   const std::string path = dir_.path("state.txt");
   ASSERT_TRUE(writeStateFile(table_, path.c_str(), true));
-  NodeTable copy(250, 20);
+  NodeTable copy;
   load(copy, 0, 1000);
-  ASSERT_TRUE(copy.readStateFile(path.c_str()));
+  ASSERT_TRUE(readLocalStateFile(copy, path.c_str()));
   for (int id = 0; id <= 1000; ++id) {
     const NodeRecord& a = *table_.nodeById(id);
     const NodeRecord& b = *copy.nodeById(id);
@@ -162,36 +163,36 @@ TEST_F(StateFiles, ReadingAppliesKnownIdsOnly) {
                                       "$003,bad record\n"
                                       "</dgc>\n"
                                       "$001,1,1,0,0,0,0,a,b,One*\n");
-  ASSERT_TRUE(table_.readStateFile(path.c_str()));
+  ASSERT_TRUE(readLocalStateFile(table_, path.c_str()));
   EXPECT_EQ(table_.nodeById(2)->latitude, 10.5);
   EXPECT_EQ(table_.nodeById(2)->status, 1);
   EXPECT_STREQ(table_.nodeById(2)->name, "Two");
   EXPECT_STREQ(table_.nodeById(3)->name, "n3");  // malformed line skipped
   EXPECT_STREQ(table_.nodeById(1)->name, "n1");  // after the closing tag: not read
-  EXPECT_FALSE(table_.readStateFile(dir_.path("missing.txt").c_str()));
-  EXPECT_FALSE(table_.readStateFile(""));
+  EXPECT_FALSE(readLocalStateFile(table_, dir_.path("missing.txt").c_str()));
+  EXPECT_FALSE(readLocalStateFile(table_, ""));
 }
 
 TEST_F(StateFiles, MarkerSetIsRebuiltOnlyWhenItsIndexChanges) {
   const std::string twoMarkers =
       "<irq1>\n<INDEX id=\"5\">\n$1.0,2.0,3,1,4,0,1,3*\n$1.5,2.5,4,0,2,0*\n</irq1>\n";
   const std::string path = dir_.write("m.txt", twoMarkers);
-  ASSERT_TRUE(table_.readStateFile(path.c_str()));
+  ASSERT_TRUE(readLocalStateFile(table_, path.c_str()));
   ASSERT_EQ(markerCount(table_), 2);
   RingMarker* first = table_.firstMarker();
   // Same index: the markers stay, and nothing after the index line is read.
   dir_.write("m.txt", "<irq1>\n<INDEX id=\"5\">\n$9,9,1,0,1,0*\n</irq1>\n");
-  ASSERT_TRUE(table_.readStateFile(path.c_str()));
+  ASSERT_TRUE(readLocalStateFile(table_, path.c_str()));
   EXPECT_EQ(markerCount(table_), 2);
   EXPECT_EQ(table_.firstMarker(), first);
   // A new index rebuilds the set.
   dir_.write("m.txt", "<irq2>\n<INDEX id=\"6\">\n$9,9,0,1,0,1,0*\n</irq2>\n");
-  ASSERT_TRUE(table_.readStateFile(path.c_str()));
+  ASSERT_TRUE(readLocalStateFile(table_, path.c_str()));
   EXPECT_EQ(markerCount(table_), 1);
   EXPECT_EQ(table_.firstMarker()->dimension(), 3);
   // An unparsable index line reuses the index parsed last (6): kept.
   dir_.write("m.txt", "<irq2>\nno index here\n$1,1,0,1,0,1,0*\n</irq2>\n");
-  ASSERT_TRUE(table_.readStateFile(path.c_str()));
+  ASSERT_TRUE(readLocalStateFile(table_, path.c_str()));
   EXPECT_EQ(markerCount(table_), 1);
   table_.clearMarkers();
   EXPECT_EQ(table_.firstMarker(), nullptr);
@@ -220,7 +221,7 @@ TEST_F(StateFiles, ElementRebuildsItsMarkersAndLeavesNodesAlone) {
 
 TEST(NodeUpdates, PacketsReachTheirNodeInTimeOrder) {
   ScratchDir dir;
-  NodeTable table(250, 20);
+  NodeTable table;
   ASSERT_TRUE(table.readNodeFile(dir.write("n.txt", "7 seven\n").c_str()));
   char packet[] =
       "7,north gate,moving,$GPZDA,123519.50,07,12,2026,00,00*6C$GPGLL,3242.5000,N,11709.6000,W,"

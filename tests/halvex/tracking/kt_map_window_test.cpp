@@ -1,6 +1,6 @@
 // The windowed tracker's main window object under a virtual X server, driven through its
 // controls and with real pointer and key input from xdotool.
-#include "halvex/tracking/kt_map_window.h"
+#include "halvex/app/kt_map_window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -21,8 +21,9 @@
 #include "common/callback_list.h"
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
+#include "common/popup/popup_tool_window.h"
+#include "halvex/ui/interaction_tool_window.h"
 #include "halvex/view/gl_draw_surface.h"
-#include "halvex/view/interaction_tool_window.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
@@ -168,8 +169,8 @@ TEST(MainWindowDefaults, WithoutFilesTheWindowsShowTheSettingsInForce) {
   EXPECT_EQ(w.model().nodes().mediumIdleMs(), 2000);
   EXPECT_EQ(w.model().nodes().badIdleMs(), 4000);
   EXPECT_DOUBLE_EQ(w.model().settings().mediumIdle, 2.0);
-  EXPECT_EQ(w.model().nodes().bufferBytes(), 200);
-  EXPECT_EQ(w.model().nodes().buffersPerPort(), 50);
+  EXPECT_EQ(w.model().ports().bufferBytes(), 200);
+  EXPECT_EQ(w.model().ports().buffersPerPort(), 50);
 }
 
 // A buffer change restarts the receivers, so a typed value counts only once it is entered.
@@ -185,11 +186,11 @@ TEST_F(MainWindowTest, TypedBufferSizeTakesEffectWhenEntered) {
   ASSERT_EQ(std::system("xdotool key ctrl+a BackSpace type --delay 30 500"), 0);
   pumpFor(0.3);
   w.pass();
-  EXPECT_EQ(w.model().nodes().bufferBytes(), 200);
+  EXPECT_EQ(w.model().ports().bufferBytes(), 200);
   ASSERT_EQ(std::system("xdotool key Return"), 0);
   ASSERT_TRUE(pumpUntil([&] { return bytes->value() == 500; }));
   w.pass();
-  EXPECT_EQ(w.model().nodes().bufferBytes(), 500);
+  EXPECT_EQ(w.model().ports().bufferBytes(), 500);
 }
 
 TEST_F(MainWindowTest, NavigationAndDisplayButtonsExcludeEachOther) {
@@ -336,7 +337,8 @@ TEST_F(MainWindowTest, LoopFiresTheEventToolListOnEachButtonChange) {
   running = &w;
   // Once the loop runs: press and release over the bare screen, then close the window.
   Fl::add_timeout(0.5, [](void*) {
-    auto* list = static_cast<CallbackList*>(NameRegistry::instance().find("manu event tool"));
+    auto* list =
+        static_cast<CallbackList*>(NameRegistry::instance().find(PopupToolWindow::kEventToolName));
     if (list != nullptr) list->add(recordFire, nullptr);
     std::system("xdotool mousemove 1200 1000 mousedown 1");
     Fl::add_timeout(0.3, [](void*) {

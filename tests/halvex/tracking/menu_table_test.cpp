@@ -1,4 +1,4 @@
-#include "halvex/tracking/menu_table.h"
+#include "halvex/app/menu_table.h"
 
 #include <gtest/gtest.h>
 

@@ -8,10 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include "halvex/engine/tracker_model.h"
+#include "halvex/streams/local_state_file.h"
 #include "halvex/streams/node_updates.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
-#include "halvex/tracking/tracker_model.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
@@ -20,7 +21,7 @@ TEST(NodeConcurrency, UpdatersAndWriterShareRecordsThroughTheirLocks) {
   ScratchDir dir;
   std::string list;
   for (int id = 0; id < 50; ++id) list += std::to_string(id) + " n\n";
-  NodeTable table(250, 20);
+  NodeTable table;
   ASSERT_TRUE(table.readNodeFile(dir.write("nodes.txt", list).c_str()));
   constexpr int kRounds = 200;
   std::atomic<int> applied{0};
@@ -55,9 +56,9 @@ TEST(NodeConcurrency, UpdatersAndWriterShareRecordsThroughTheirLocks) {
   records.join();
   writer.join();
   EXPECT_GT(applied, 0);
-  NodeTable copy(250, 20);
+  NodeTable copy;
   ASSERT_TRUE(copy.readNodeFile(dir.path("nodes.txt").c_str()));
-  ASSERT_TRUE(copy.readStateFile(dir.path("state.txt").c_str()));
+  ASSERT_TRUE(readLocalStateFile(copy, dir.path("state.txt").c_str()));
   EXPECT_STREQ(copy.nodeById(49)->name, "Name 49");
 }
 

@@ -25,7 +25,7 @@ class NodeTableTest : public ::testing::Test {
     for (auto& p : paths_) std::remove(p.c_str());
   }
   std::vector<std::string> paths_;
-  NodeTable table_{250, 20};
+  NodeTable table_;
 };
 
 TEST_F(NodeTableTest, ReadsIdsNamesAndSkipsWhatItMust) {

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "common/platform/paths.h"
-#include "halvex/maps/geo_map.h"
-#include "halvex/maps/map_group_handler.h"
-#include "halvex/tracking/kt_map_window.h"
+#include "halvex/app/kt_map_window.h"
+#include "halvex/project/geo_map.h"
+#include "halvex/project/map_group_handler.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {

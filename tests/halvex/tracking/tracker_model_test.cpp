@@ -1,5 +1,5 @@
 // Loading a master configuration file and everything it names.
-#include "halvex/tracking/tracker_model.h"
+#include "halvex/engine/tracker_model.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "halvex/streams/local_state_file.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
@@ -143,7 +144,7 @@ TEST(BundledDemo, LoadsAndReplays) {
   EXPECT_EQ(model.settings().closeCount, 3);
   EXPECT_EQ(model.ioDefinitions().inputMode, IoDefinitions::kInputLocalState);
   EXPECT_EQ(model.stateOutput().fileName(), "state.txt");
-  ASSERT_TRUE(model.nodes().readStateFile(model.ioDefinitions().inputLocalStateFile.c_str()));
+  ASSERT_TRUE(readLocalStateFile(model.nodes(), model.ioDefinitions().inputLocalStateFile.c_str()));
   std::filesystem::current_path(previous);
   for (int id = 1; id <= 8; ++id) EXPECT_NE(model.nodes().nodeById(id)->latitude, 0.0) << id;
   EXPECT_STREQ(model.nodes().nodeById(3)->name, "Scout, north");

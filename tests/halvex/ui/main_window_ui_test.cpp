@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "halvex/tracking/menu_table.h"
+#include "halvex/app/menu_table.h"
 #include "halvex/view/gl_draw_surface.h"
 #include "tests/halvex/ui/ui_test_support.h"
 

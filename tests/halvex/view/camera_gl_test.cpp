@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "common/matrix4.h"
-#include "halvex/view/pointer_ground.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/pointer_ground.h"
+#include "halvex/gl/view_camera.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/view_camera.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "common/platform/perf_counter.h"
+#include "halvex/gl/view_camera.h"
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/tracking_settings.h"
 #include "halvex/view/follow_frame.h"
-#include "halvex/view/view_camera.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
@@ -44,7 +44,7 @@ class Follow : public testing::Test {
   }
 
   ScratchDir dir_;
-  NodeTable table_{0, 0};
+  NodeTable table_;
   TrackingSettings settings_;
   ViewCamera camera_;
   FollowState state_;

@@ -6,7 +6,7 @@
 #include <FL/gl.h>
 #include <gtest/gtest.h>
 
-#include "halvex/view/draw_context.h"
+#include "halvex/gl/draw_context.h"
 #include "tests/halvex/view/scene_test_support.h"
 
 namespace {

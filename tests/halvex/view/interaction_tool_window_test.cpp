@@ -1,7 +1,7 @@
 // The interaction tool window with a real pointer under the virtual X server: its layout, the
 // three exclusive mode toggles, the buttons that do nothing, the drag box that moves the
 // window, and the button images.
-#include "halvex/view/interaction_tool_window.h"
+#include "halvex/ui/interaction_tool_window.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "halvex/view/interaction_tool_pixmaps.h"
+#include "halvex/ui/interaction_tool_pixmaps.h"
 #include "tests/common/window_test_support.h"
 
 namespace {

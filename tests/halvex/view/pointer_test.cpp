@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "halvex/view/pointer_ground.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/pointer_ground.h"
+#include "halvex/gl/view_camera.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Ring markers drawn by the frame into a real GLX context: their shapes, their labels in white
 // boxes, and no labels when the label anchor lies outside the view horizontally.
-#include "halvex/streams/ring_marker.h"
+#include "halvex/tracking/ring_marker.h"
 
 #include <FL/Enumerations.H>
 #include <FL/gl.h>
@@ -61,7 +61,7 @@ class RingMarkerGl : public ::testing::Test {
 
   std::unique_ptr<scene_test::ShownSurface> shown_;
   ViewCamera* camera_ = nullptr;
-  NodeTable table_{250, 20};
+  NodeTable table_;
   TrackingSettings settings_;
   SceneFrame frame_;
 };

@@ -1,8 +1,10 @@
-# The drawing surface, extension probe, node icons, ring markers, readout and the frame.
+# The drawing surface, extension probe, node icons, ring markers, readout, the frame and the
+# routing of the view's events.
 halvex_test(scene_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/surface_probe_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/scene_pick_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/node_icon_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/view_event_route_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/scene_test_support.cpp
   LIBS halvex_view
   LABELS view)

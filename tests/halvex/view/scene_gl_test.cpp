@@ -10,11 +10,11 @@
 
 #include "common/geodesy/readout.h"
 #include "halvex/config/node_graphics.h"
+#include "halvex/gl/gl_extensions.h"
 #include "halvex/maps/map_layer.h"
 #include "halvex/maps/map_texture.h"
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/tracking_settings.h"
-#include "halvex/view/gl_extensions.h"
 #include "halvex/view/node_icon.h"
 #include "halvex/view/scene.h"
 #include "tests/halvex/view/scene_test_support.h"
@@ -116,7 +116,7 @@ class SceneGl : public ::testing::Test {
 
   std::unique_ptr<scene_test::ShownSurface> shown_;
   ViewCamera* camera_ = nullptr;
-  NodeTable table_{250, 20};
+  NodeTable table_;
   NodeRecord* node_ = nullptr;
   TrackingSettings settings_;
   NodeGraphics graphics_;

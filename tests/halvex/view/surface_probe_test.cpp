@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "halvex/view/gl_extensions.h"
+#include "halvex/gl/gl_extensions.h"
 #include "tests/halvex/view/scene_test_support.h"
 
 namespace {

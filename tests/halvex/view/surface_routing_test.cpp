@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "halvex/view/gl_draw_surface.h"
-#include "halvex/view/view_camera.h"
+#include "halvex/gl/view_camera.h"
 #include "tests/halvex/view/scene_test_support.h"
 
 namespace {

@@ -1,0 +1,268 @@
+#include "halvex/app/kt_map_window.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Window.H>
+
+#include <cstdio>
+
+namespace {
+
+/// Widget callback forwarding to one operation of the window in the user data.
+template <void (KT_mapWindow::*Operation)()>
+void forward(Fl_Widget* /*widget*/, void* window) {
+  (static_cast<KT_mapWindow*>(window)->*Operation)();
+}
+
+}  // namespace
+
+KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& baseName)
+    : MainWindowUi(
+          [](int x, int y, int w, int h) -> Fl_Widget* { return new glDrawSurface(x, y, w, h); }),
+      projects_(camera_),
+      directory_(directory),
+      baseName_(baseName),
+      engine_(model_, this),
+      tool_(model_, engine_),
+      dialogs_(model_, engine_),
+      view_(static_cast<glDrawSurface*>(drawSurface), camera_, model_, engine_,
+            projects_.manager()) {
+  mainWindow->label(kTitle);
+  mainWindow->callback(forward<&KT_mapWindow::menuWindow_>, this);
+  fileChooser_ = new Fl_File_Chooser(".", "*", Fl_File_Chooser::SINGLE, "Fl_File_Chooser Test");
+  fileChooser_->callback(
+      [](Fl_File_Chooser*, void* window) { static_cast<KT_mapWindow*>(window)->fileChosen(); },
+      this);
+  model_.setListener(this);
+  model_.ports().setBytesPerBuffer(kInitialBufferBytes);
+  model_.ports().setBuffersPerPort(kInitialBuffersPerPort);
+  model_.nodes().setIdleThresholds(kDefaultMediumIdle, kDefaultBadIdle);
+  model_.settings().mediumIdle = kDefaultMediumIdle;
+  model_.settings().badIdle = kDefaultBadIdle;
+  bindControls();
+  // Until files are read the windows show the settings in force, which every pass pushes back.
+  tool_.showSettings();
+  dialogs_.showSettings();
+  menuItems_ = makeMenuTable(this);
+  installMenu(menuItems_.data());
+  // Lets the remote-poll timer's thread hand window changes to this thread.
+  Fl::lock();
+  // Last: the project named in the auto-start file beside the program.
+  projects_.openAutoStart();
+}
+
+KT_mapWindow::~KT_mapWindow() {
+  engine_.stop();
+  mainWindow->hide();
+  tool_.ui().window->hide();
+  delete fileChooser_;
+}
+
+void KT_mapWindow::bindControls() {
+  filesButton->callback(forward<&KT_mapWindow::showMasterConfigDialog>, this);
+  graphicsButton->callback(forward<&KT_mapWindow::showToolWindow>, this);
+  inputsButton->callback(forward<&KT_mapWindow::showInputsDialog>, this);
+  outputsButton->callback(forward<&KT_mapWindow::showOutputsDialog>, this);
+
+  ToolWindowUi& tool = tool_.ui();
+  tool.targetChoice->callback(forward<&KT_mapWindow::targetChosen>, this);
+  tool.chaseChoice->callback(forward<&KT_mapWindow::chaseChosen>, this);
+  tool.closeChoice->callback(forward<&KT_mapWindow::closeCountChosen>, this);
+  tool.targetIconButton->callback(forward<&KT_mapWindow::targetIconToggled>, this);
+  tool.chaseIconButton->callback(forward<&KT_mapWindow::chaseIconToggled>, this);
+  tool.closeIconButton->callback(forward<&KT_mapWindow::closeIconToggled>, this);
+  tool.navFrameAllButton->callback(forward<&KT_mapWindow::navigationFrameAll>, this);
+  tool.navCenterButton->callback(forward<&KT_mapWindow::navigationCenter>, this);
+  tool.navRoamButton->callback(forward<&KT_mapWindow::navigationRoam>, this);
+  tool.displayAllButton->callback(forward<&KT_mapWindow::displayAllNodes>, this);
+  tool.displayTargetsButton->callback(forward<&KT_mapWindow::displayTargetVehicles>, this);
+  tool.nodeCommentButton->callback(forward<&KT_mapWindow::commentNodeToggled>, this);
+  tool.packetComment1Button->callback(forward<&KT_mapWindow::commentPacket1Toggled>, this);
+  tool.packetComment2Button->callback(forward<&KT_mapWindow::commentPacket2Toggled>, this);
+  tool.gpsCommentButton->callback(forward<&KT_mapWindow::commentGpsToggled>, this);
+  tool.updateButton->callback(forward<&KT_mapWindow::updateTargetLists_>, this);
+  tool.resetButton->callback(forward<&KT_mapWindow::resetTimeStamps>, this);
+  tool.frameRateChoice->callback(forward<&KT_mapWindow::updateRates>, this);
+
+  Fl_Widget* rateChoices[] = {inputsDialog().localRateChoice, inputsDialog().remoteRateChoice,
+                              inputsDialog().clientRateChoice, outputsDialog().localRateChoice,
+                              outputsDialog().clientRateChoice};
+  for (Fl_Widget* choice : rateChoices) choice->callback(forward<&KT_mapWindow::updateRates>, this);
+}
+
+// ---- configuration ----
+
+void KT_mapWindow::loadConfiguration(const std::string& path) {
+  auto hold = engine_.holdInputs();
+  model_.loadConfiguration(path);
+}
+
+void KT_mapWindow::nodeListRead() {
+  tool_.showNodeChoices();
+}
+
+void KT_mapWindow::preferencesRead() {
+  tool_.showSettings();
+}
+
+void KT_mapWindow::ioDefinitionsRead() {
+  dialogs_.showIoDefinitions();
+}
+
+void KT_mapWindow::configurationLoaded() {
+  view_.rebuildGraphics();
+  dialogs_.showMasterPaths();
+  updateRates();
+}
+
+void KT_mapWindow::buildToolPalette() {
+  view_.buildPalette(mainWindow->x() + mainWindow->w() / 2, mainWindow->y() + mainWindow->h() / 2);
+}
+
+// ---- the loop ----
+
+void KT_mapWindow::readControls() {
+  EngineControls& controls = engine_.controls();
+  dialogs_.readControls(controls);
+  tool_.readControls(controls);
+  controls.displayShown = mainWindow->shown() && mainWindow->visible() && mainWindow->active();
+}
+
+void KT_mapWindow::pass() {
+  dialogs_.applyRemoteRate();
+  readControls();
+  engine_.tick();
+}
+
+void KT_mapWindow::runLoop() {
+  mainWindow->show();
+  surface()->show();
+  readControls();
+  engine_.startWithControls();
+  loop_.run(engine_, [this] { pass(); });
+  engine_.stop();
+}
+
+void KT_mapWindow::idleControlsShown(bool shown) {
+  tool_.showIdleControls(shown);
+}
+
+void KT_mapWindow::remoteRateShown(bool shown) {
+  dialogs_.remoteRateShown(shown);
+}
+
+void KT_mapWindow::redrawRequested() {
+  surface()->redraw();
+}
+
+void KT_mapWindow::framesWritten(long /*count*/) {
+  dialogs_.showFrameCount();
+}
+
+// ---- operations ----
+
+void KT_mapWindow::menuWindow_() {
+  quitAsked();
+}
+
+void KT_mapWindow::quitAsked() {
+  if (projects_.manager().closeForQuit()) loop_.quit();
+}
+
+void KT_mapWindow::toggleToolWindow() {
+  tool_.toggleShown();
+}
+
+void KT_mapWindow::fileChosen() {
+  const char* first = fileChooser_->value(1);
+  (void)first;  // read, nothing more
+}
+
+void KT_mapWindow::close_() {
+  quitAsked();
+}
+
+void KT_mapWindow::showToolWindow() {
+  toolWindow().window->show();
+}
+void KT_mapWindow::showMasterConfigDialog() {
+  masterConfigDialog().window->show();
+}
+void KT_mapWindow::showInputsDialog() {
+  inputsDialog().window->show();
+}
+void KT_mapWindow::showOutputsDialog() {
+  outputsDialog().window->show();
+}
+
+void KT_mapWindow::targetChosen() {
+  tool_.targetChosen();
+}
+void KT_mapWindow::chaseChosen() {
+  tool_.chaseChosen();
+}
+void KT_mapWindow::closeCountChosen() {
+  tool_.closeCountChosen();
+}
+void KT_mapWindow::targetIconToggled() {
+  tool_.targetIconToggled();
+}
+void KT_mapWindow::chaseIconToggled() {
+  tool_.chaseIconToggled();
+}
+void KT_mapWindow::closeIconToggled() {
+  tool_.closeIconToggled();
+}
+
+void KT_mapWindow::navigationFrameAll() {
+  tool_.chooseNavigation(0);
+}
+void KT_mapWindow::navigationCenter() {
+  tool_.chooseNavigation(1);
+}
+void KT_mapWindow::navigationRoam() {
+  tool_.chooseNavigation(2);
+}
+void KT_mapWindow::displayAllNodes() {
+  tool_.chooseDisplay(0);
+}
+void KT_mapWindow::displayTargetVehicles() {
+  tool_.chooseDisplay(1);
+}
+
+void KT_mapWindow::commentNodeToggled() {
+  tool_.commentToggled(ToolWindowBinding::kNodeLabel);
+}
+void KT_mapWindow::commentPacket1Toggled() {
+  tool_.commentToggled(ToolWindowBinding::kPacket1Label);
+}
+void KT_mapWindow::commentPacket2Toggled() {
+  tool_.commentToggled(ToolWindowBinding::kPacket2Label);
+}
+void KT_mapWindow::commentGpsToggled() {
+  tool_.commentToggled(ToolWindowBinding::kGpsLabel);
+}
+
+void KT_mapWindow::updateRates() {
+  tool_.chooseRate();
+  dialogs_.chooseRates();
+  engine_.updateRates();
+}
+
+void KT_mapWindow::updateTargetLists_() {
+  std::printf("updateTargetLists_\n");
+}
+
+void KT_mapWindow::resetTimeStamps() {
+  engine_.resetTimeStamps();
+}
+
+// ---- menu ----
+
+void KT_mapWindow::menuCommand(MenuCommand command) {
+  if (command == MenuCommand::kShowToolPalette || command == MenuCommand::kHideToolPalette) {
+    view_.showPalette(command == MenuCommand::kShowToolPalette);
+  } else {
+    projects_.command(command);
+  }
+}

@@ -1,0 +1,43 @@
+// The tracker's receive-buffer sizes and idle thresholds in force before, or instead of, what the
+// configuration files give: every place that starts with one takes it from here.
+#pragma once
+
+namespace tracker_defaults {
+
+// Receive buffers of the multicast input ports.
+
+/// Smallest buffer: one character and its terminator, bytes.
+constexpr int kMinBufferBytes = 2;
+/// Largest buffer: holds the largest UDP datagram, bytes.
+constexpr int kMaxBufferBytes = 65536;
+/// Smallest ring, buffers.
+constexpr int kMinBuffersPerPort = 1;
+/// Largest ring, buffers.
+constexpr int kMaxBuffersPerPort = 65536;
+/// Largest ring block (bytes times buffers) of one port.
+constexpr long kMaxRingBytes = 64L << 20;
+/// Buffer size taken for a value below the smallest, bytes; also the model's size at start.
+constexpr int kBufferBytes = 250;
+/// Ring size taken for a value below the smallest, buffers; also the model's size at start.
+constexpr int kBuffersPerPort = 20;
+/// Buffer size the windowed and headless trackers start with, before any file is read, bytes.
+constexpr int kStartBufferBytes = 200;
+/// Ring size the windowed and headless trackers start with, before any file is read, buffers.
+constexpr int kStartBuffersPerPort = 50;
+/// Ring size of an input/output definitions file that names none, buffers.
+constexpr int kDefinitionsBuffersPerPort = 75;
+
+// Idle thresholds: seconds without reception before a node counts as idle ("medium") or lost
+// ("bad").
+
+/// Thresholds pushed to the node table when the model is built and the window starts, s.
+constexpr double kStartMediumIdle = 2.0;
+constexpr double kStartBadIdle = 4.0;
+/// Thresholds of the follow settings and engine controls before preferences are read, s.
+constexpr double kSettingsMediumIdle = 5.0;
+constexpr double kSettingsBadIdle = 10.0;
+/// Thresholds of a node table that nobody has configured yet, ms.
+constexpr int kTableMediumIdleMs = 4000;
+constexpr int kTableBadIdleMs = 2000;
+
+}  // namespace tracker_defaults

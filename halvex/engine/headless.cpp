@@ -1,0 +1,171 @@
+#include "halvex/engine/headless.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "common/platform/paths.h"
+#include "common/platform/termination_signals.h"
+#include "halvex/config/io_definitions.h"
+#include "halvex/core/tracker_defaults.h"
+#include "halvex/engine/tracker_engine.h"
+#include "halvex/engine/tracker_model.h"
+#include "halvex/streams/input_port.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: halvex --headless [options] MASTER.cfg\n"
+    "\n"
+    "Runs the tracker without a window: loads the master configuration file and the files it\n"
+    "names, takes the input mode and outputs of its input/output definitions file, and keeps\n"
+    "the node table following the selected input while it writes the state file, until it is\n"
+    "ended with SIGINT or SIGTERM.\n"
+    "\n"
+    "options:\n"
+    "  --local-rate R   local state file input rate: 5 pps, 2 pps, 1 pps (default), 2 spp\n"
+    "  --remote-rate R  remote state poll rate: 1 spp, 2 spp, 5 spp, 10 spp (default), 20 spp,\n"
+    "                   30 spp, 45 spp, 60 spp\n"
+    "  --output-rate R  state file output rate: 5 pps, 2 pps, 1 pps (default), 2 spp\n"
+    "  --help           shows this text\n"
+    "A rate is given by its label (blanks optional: 5pps) or by its index in the list.\n";
+
+/// Buffer sizes the tracker sets before any file is read.
+constexpr int kStartBytesPerBuffer = tracker_defaults::kStartBufferBytes;
+constexpr int kStartBuffersPerPort = tracker_defaults::kStartBuffersPerPort;
+
+/// A rate option: its name, the slot it sets, and the index chosen (-1 when not given).
+struct RateOption {
+  const char* name;
+  SlotScheduler::Slot slot;
+  int index;
+};
+
+/// Names of the input modes, for the start-up line.
+const char* inputModeName(int mode) {
+  switch (mode) {
+    case IoDefinitions::kInputMulticast:
+      return "multicast packets";
+    case IoDefinitions::kInputLocalState:
+      return "local state file";
+    case IoDefinitions::kInputRemoteState:
+      return "remote state";
+    case IoDefinitions::kInputClient:
+      return "client receiving (no input step)";
+    default:
+      return "server receiving (no input step)";
+  }
+}
+
+}  // namespace
+
+int runHeadless(int argc, char** argv) {
+  RateOption rates[] = {{"--local-rate", SlotScheduler::kLocalInput, -1},
+                        {"--remote-rate", SlotScheduler::kRemoteInput, -1},
+                        {"--output-rate", SlotScheduler::kLocalOutput, -1}};
+  const char* master = nullptr;
+  for (int k = 0; k < argc; ++k) {
+    if (std::strcmp(argv[k], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    bool taken = false;
+    for (RateOption& rate : rates) {
+      if (std::strcmp(argv[k], rate.name) != 0) continue;
+      const RateTable table = TrackerEngine::rateTableOf(rate.slot);
+      rate.index = k + 1 < argc ? rateIndexOf(table, argv[k + 1]) : -1;
+      if (rate.index < 0) {
+        std::fprintf(stderr, "halvex: %s needs one of the listed rates\n%s", rate.name, kUsage);
+        return 2;
+      }
+      ++k;
+      taken = true;
+    }
+    if (taken) continue;
+    if (argv[k][0] == '-' || master != nullptr) {
+      std::fprintf(stderr, "halvex: unexpected argument %s\n%s", argv[k], kUsage);
+      return 2;
+    }
+    master = argv[k];
+  }
+  if (master == nullptr) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  // Before any thread starts, so that every thread leaves the signals to the loop's wait.
+  TerminationSignals signals;
+
+  // Names in the configuration are relative to the master file's directory.
+  const PathParts parts = splitPath(master);
+  if (!parts.dir.empty() && !setCurrentDirectory(parts.dir)) {
+    std::fprintf(stderr, "halvex: cannot enter the directory %s\n", parts.dir.c_str());
+    return 1;
+  }
+  TrackerModel model;
+  model.ports().setBytesPerBuffer(kStartBytesPerBuffer);
+  model.ports().setBuffersPerPort(kStartBuffersPerPort);
+  model.loadConfiguration(parts.name + parts.ext);
+
+  TrackerEngine engine(model);
+  EngineControls& controls = engine.controls();
+  controls.takeFrom(model.ioDefinitions(), model.settings());
+  for (const RateOption& rate : rates) {
+    if (rate.index >= 0) engine.setRateChoice(rate.slot, rate.index);
+  }
+  engine.updateRates();
+  // The definitions' buffer sizes before the receivers start, so that the first pass does not
+  // restart them.
+  model.ports().setBytesPerBuffer(controls.bytesPerBuffer);
+  model.ports().setBuffersPerPort(controls.buffersPerPort);
+  const bool multicast = controls.inputMode == IoDefinitions::kInputMulticast;
+  engine.start();
+  std::printf("halvex: headless, %d nodes, %d ports, input %s, state file %s\n",
+              model.nodes().count(), model.ports().portCount(), inputModeName(controls.inputMode),
+              controls.localStateOutput ? model.stateOutput().fileName().c_str() : "(none)");
+  std::fflush(stdout);
+  // A watcher takes the termination signal: it ends a fetch in progress at once and wakes the
+  // loop from its wait.
+  std::mutex waitMutex;
+  std::condition_variable wake;
+  std::atomic<bool> ending{false};
+  std::thread watcher([&] {
+    signals.wait(-1);
+    ending.store(true);
+    engine.cancelFetches();
+    std::lock_guard<std::mutex> hold(waitMutex);
+    wake.notify_all();
+  });
+  while (!ending.load()) {
+    engine.tick();
+    double wait = engine.waitSeconds();
+    // No window event can wake this loop, so multicast input is drained at 60 Hz at least.
+    if (multicast && (wait < 0 || wait > SlotScheduler::kMaxWaitSeconds)) {
+      wait = SlotScheduler::kMaxWaitSeconds;
+    }
+    std::unique_lock<std::mutex> hold(waitMutex);
+    if (wait < 0) {
+      wake.wait(hold, [&] { return ending.load(); });
+    } else {
+      wake.wait_for(hold, std::chrono::duration<double>(wait), [&] { return ending.load(); });
+    }
+  }
+  watcher.join();
+  engine.stop();
+  // What each port took and lost: drops mean the buffers per port are too few for the traffic.
+  for (int k = 0; k < model.ports().portCount(); ++k) {
+    const InputPort& port = *model.ports().portAt(k);
+    const PortStatistics counts = port.statistics();
+    std::printf("halvex: port %s %s:%ld: %llu packets received, %llu dropped\n", port.name(),
+                port.group(), port.port(), static_cast<unsigned long long>(counts.received),
+                static_cast<unsigned long long>(counts.dropped));
+  }
+  std::printf("halvex: stopped on signal %d after %ld state files\n", signals.signalNumber(),
+              model.stateOutput().frameCount());
+  return 0;
+}

@@ -1,0 +1,265 @@
+#include "halvex/engine/tracker_engine.h"
+
+#include "common/platform/perf_counter.h"
+#include "halvex/config/io_definitions.h"
+#include "halvex/engine/tracker_model.h"
+#include "halvex/streams/local_state_file.h"
+#include "halvex/streams/remote_state.h"
+
+namespace {
+
+/// Default entry of each slot's rate choice: 30 fps, 1 pps, 10 spp, 10 spp, 1 pps, 1 pps.
+constexpr int kDefaultRateChoice[SlotScheduler::kSlotCount] = {1, 0, 2, 3, 3, 2, 2};
+
+}  // namespace
+
+void EngineControls::takeFrom(const IoDefinitions& io, const TrackingSettings& settings) {
+  switch (selectedInputButton(io)) {
+    case InputButton::Multicast:
+      inputMode = IoDefinitions::kInputMulticast;
+      break;
+    case InputButton::LocalState:
+      inputMode = IoDefinitions::kInputLocalState;
+      break;
+    case InputButton::RemoteState:
+      inputMode = IoDefinitions::kInputRemoteState;
+      break;
+    case InputButton::Client:
+      inputMode = IoDefinitions::kInputClient;
+      break;
+    case InputButton::Server:
+      inputMode = IoDefinitions::kInputServer;
+      break;
+  }
+  localStateFile = io.inputLocalStateFile;
+  remoteHost = io.remoteIp;
+  remotePort = io.remotePort;
+  remotePath = io.remoteStateFile;
+  bytesPerBuffer = io.multicastBytesPerBuffer;
+  buffersPerPort = io.multicastBuffersPerPort;
+  const OutputButtons outputs = outputButtonsToSet(io);
+  localStateOutput = localStateOutput || outputs.localState;
+  clientOutput = clientOutput || outputs.client;
+  mediumIdle = settings.mediumIdle;
+  badIdle = settings.badIdle;
+}
+
+TrackerEngine::TrackerEngine(TrackerModel& model, EngineView* view)
+    : model_(model), view_(view), timer_([this] { remotePoll(); }) {
+  for (int slot = 0; slot < SlotScheduler::kSlotCount; ++slot) {
+    rateChoice_[slot] = kDefaultRateChoice[slot];
+  }
+  updateRates();
+}
+
+TrackerEngine::~TrackerEngine() {
+  stop();
+}
+
+RateTable TrackerEngine::rateTableOf(SlotScheduler::Slot slot) {
+  switch (slot) {
+    case SlotScheduler::kDisplay:
+      return RateTable::kDisplay;
+    case SlotScheduler::kRemoteInput:
+    case SlotScheduler::kClientInput:
+      return RateTable::kRemote;
+    default:
+      return RateTable::kLocal;
+  }
+}
+
+void TrackerEngine::setRateChoice(SlotScheduler::Slot slot, int index) {
+  rateChoice_[slot] = index;
+}
+
+void TrackerEngine::updateRates() {
+  for (int k = 0; k < SlotScheduler::kSlotCount; ++k) {
+    const auto slot = static_cast<SlotScheduler::Slot>(k);
+    if (slot == SlotScheduler::kMulticast || slot == SlotScheduler::kRemoteInput) continue;
+    scheduler_.setPeriodSeconds(slot, ratePeriod(rateTableOf(slot), rateChoice_[slot]));
+  }
+  updateRemotePeriod();
+}
+
+void TrackerEngine::updateRemotePeriod() {
+  const int refresh = serverRefresh_.load();
+  if (refresh >= kMinServerRefresh && refresh <= kMaxServerRefresh) {
+    scheduler_.setPeriodSeconds(SlotScheduler::kRemoteInput, refresh);
+  } else {
+    scheduler_.setPeriodSeconds(
+        SlotScheduler::kRemoteInput,
+        ratePeriod(RateTable::kRemote, rateChoice_[SlotScheduler::kRemoteInput]));
+  }
+}
+
+void TrackerEngine::start() {
+  stopping_.store(false);
+  model_.ports().startReceivers();
+  timer_.arm(remotePollDelayMs());
+}
+
+void TrackerEngine::startWithControls() {
+  model_.ports().setBytesPerBuffer(controls_.bytesPerBuffer);
+  model_.ports().setBuffersPerPort(controls_.buffersPerPort);
+  start();
+}
+
+void TrackerEngine::stop() {
+  stopping_.store(true);  // ends a fetch in progress on the timer's thread
+  timer_.stop();
+  model_.ports().stopReceivers();
+}
+
+void TrackerEngine::reloadPortFile(const std::string& path) {
+  auto hold = holdInputs();
+  model_.readPortFile(path);
+  model_.ports().startReceivers();
+}
+
+void TrackerEngine::resetTimeStamps() {
+  auto hold = holdInputs();
+  model_.ports().stopReceivers();
+  TrackingSettings& settings = model_.settings();
+  const int navigation = settings.navigationMode;
+  settings.navigationMode = 2;
+  const MasterPaths& paths = model_.paths();
+  model_.readNodeList(paths.file(MasterKey::NodeFile));
+  model_.readPortFile(paths.file(MasterKey::PortFile));
+  model_.attachNodeGraphics();
+  newStateData_.store(false);
+  model_.ports().startReceivers();
+  settings.navigationMode = navigation;
+}
+
+void TrackerEngine::tick() {
+  const int64_t now = scheduler_.sample();
+  pushSettings();
+  enableSlots();
+  inputStep(now);
+  const TrackingSettings& settings = model_.settings();
+  model_.nodes().buildNearest(settings.targetId, settings.chaseId);
+  StateOutput& output = model_.stateOutput();
+  if (scheduler_.enabledAndDue(SlotScheduler::kLocalOutput)) {
+    if (output.snapshotOn() && output.writeFrame(model_.nodes(), newStateData_.load()) &&
+        view_ != nullptr) {
+      view_->framesWritten(output.frameCount());
+    }
+    scheduler_.markRun(SlotScheduler::kLocalOutput, now);
+  }
+  // The client slots run nothing here; marking them run keeps their periods pacing the wait,
+  // which would otherwise stay zero once they fell due and spin the loop.
+  for (SlotScheduler::Slot slot : {SlotScheduler::kClientInput, SlotScheduler::kClientOutput}) {
+    if (scheduler_.enabledAndDue(slot)) scheduler_.markRun(slot, now);
+  }
+  if (scheduler_.enabledAndDue(SlotScheduler::kDisplay) && view_ != nullptr) {
+    view_->redrawRequested();
+  }
+}
+
+void TrackerEngine::frameDrawn() {
+  scheduler_.markRun(SlotScheduler::kDisplay, scheduler_.sample());
+}
+
+void TrackerEngine::pushSettings() {
+  InputPortSet& ports = model_.ports();
+  ports.setBytesPerBuffer(controls_.bytesPerBuffer);
+  ports.setBuffersPerPort(controls_.buffersPerPort);
+  IoDefinitions& io = model_.ioDefinitions();
+  // The values in force: the port set refuses or bounds unusable ones.
+  io.multicastBytesPerBuffer = ports.bufferBytes();
+  io.multicastBuffersPerPort = ports.buffersPerPort();
+  NodeTable& nodes = model_.nodes();
+  // New records take the table's thresholds, so pushing only changes is enough.
+  if (controls_.mediumIdle != pushedMediumIdle_ || controls_.badIdle != pushedBadIdle_) {
+    nodes.setIdleThresholds(controls_.mediumIdle, controls_.badIdle);
+    model_.settings().mediumIdle = controls_.mediumIdle;
+    model_.settings().badIdle = controls_.badIdle;
+    pushedMediumIdle_ = controls_.mediumIdle;
+    pushedBadIdle_ = controls_.badIdle;
+  }
+}
+
+void TrackerEngine::enableSlots() {
+  const int mode = controls_.inputMode;
+  scheduler_.enable(SlotScheduler::kDisplay, controls_.displayShown);
+  scheduler_.enable(SlotScheduler::kMulticast, mode == IoDefinitions::kInputMulticast);
+  scheduler_.enable(SlotScheduler::kLocalInput, mode == IoDefinitions::kInputLocalState);
+  scheduler_.enable(SlotScheduler::kRemoteInput, mode == IoDefinitions::kInputRemoteState);
+  scheduler_.enable(SlotScheduler::kClientInput, mode == IoDefinitions::kInputClient);
+  scheduler_.enable(SlotScheduler::kLocalOutput, controls_.localStateOutput);
+  scheduler_.enable(SlotScheduler::kClientOutput, controls_.clientOutput);
+}
+
+void TrackerEngine::inputStep(int64_t now) {
+  switch (controls_.inputMode) {
+    case IoDefinitions::kInputMulticast:
+      showIdleControls(true);
+      model_.ports().processPorts();
+      newStateData_.store(false);
+      break;
+    case IoDefinitions::kInputLocalState:
+      showIdleControls(false);
+      if (scheduler_.due(SlotScheduler::kLocalInput, now)) {
+        readLocalStateFile(model_.nodes(), controls_.localStateFile.c_str());
+        scheduler_.markRun(SlotScheduler::kLocalInput, now);
+        newStateData_.store(true);
+      }
+      break;
+    case IoDefinitions::kInputRemoteState: {
+      showIdleControls(false);
+      // While the timer's poll holds the lock it is fetching already; this pass goes on.
+      std::unique_lock<std::mutex> hold(fetchMutex_, std::try_to_lock);
+      if (!hold.owns_lock()) break;
+      if (remoteHost_ != controls_.remoteHost) remoteHost_ = controls_.remoteHost;
+      if (remotePath_ != controls_.remotePath) remotePath_ = controls_.remotePath;
+      remotePort_ = controls_.remotePort;
+      fetchIfDue(now);
+      break;
+    }
+    default:
+      break;  // client and server receiving have no input step
+  }
+}
+
+bool TrackerEngine::fetchIfDue(int64_t now) {
+  if (!scheduler_.enabled(SlotScheduler::kRemoteInput) ||
+      !scheduler_.due(SlotScheduler::kRemoteInput, now)) {
+    return false;
+  }
+  // Restarted before the fetch, so that the other thread does not find the slot due meanwhile
+  // (the loop would pass without waiting for as long as a slow server takes).
+  scheduler_.markRun(SlotScheduler::kRemoteInput, now);
+  int refresh = 0;
+  fetchRemoteState(model_.nodes(), remoteHost_.c_str(), remotePort_, remotePath_.c_str(), &refresh,
+                   &stopping_);
+  ++remoteFetches_;
+  newStateData_.store(true);
+  // A server refresh value governs polling while it is given, and the rate choice hides.
+  const bool serverSetsRate = refresh >= kMinServerRefresh && refresh <= kMaxServerRefresh;
+  serverRefresh_.store(serverSetsRate ? refresh : 0);
+  updateRemotePeriod();
+  if (view_ != nullptr && remoteRateState_ != static_cast<int>(!serverSetsRate)) {
+    remoteRateState_ = !serverSetsRate;
+    view_->remoteRateShown(!serverSetsRate);
+  }
+  return true;
+}
+
+void TrackerEngine::remotePoll() {
+  {
+    std::lock_guard<std::mutex> hold(fetchMutex_);
+    fetchIfDue(perfCounter());
+  }
+  timer_.arm(remotePollDelayMs());
+}
+
+int TrackerEngine::remotePollDelayMs() const {
+  return static_cast<int>(scheduler_.period(SlotScheduler::kRemoteInput) * 1000 /
+                          scheduler_.frequency());
+}
+
+void TrackerEngine::showIdleControls(bool shown) {
+  if (idleControlsState_ == static_cast<int>(shown)) return;
+  idleControlsState_ = shown;
+  if (view_ != nullptr) view_->idleControlsShown(shown);
+}

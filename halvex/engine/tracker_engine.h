@@ -1,0 +1,164 @@
+// The tracker's slot-paced loop body without any window: inputs, proximity, state output and
+// the remote-poll timer.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "common/platform/one_shot_timer.h"
+#include "halvex/core/tracker_defaults.h"
+#include "halvex/engine/slot_scheduler.h"
+
+class TrackerModel;
+struct IoDefinitions;
+struct TrackingSettings;
+
+/// What the dialogs show and the loop reads every pass. Written by the loop's thread only.
+struct EngineControls {
+  int inputMode = 1;  ///< Selected input button as an input mode (1 multicast to 5 server).
+  std::string localStateFile;  ///< Local state input file.
+  std::string remoteHost;      ///< Remote state server.
+  int remotePort = 80;
+  std::string remotePath;    ///< Path of the state file on the server.
+  int bytesPerBuffer = 250;  ///< Multicast receive buffer size.
+  int buffersPerPort = 75;   ///< Multicast receive buffers per port.
+  double mediumIdle =
+      tracker_defaults::kSettingsMediumIdle;  ///< Seconds without reception before a node is idle.
+  double badIdle =
+      tracker_defaults::kSettingsBadIdle;  ///< Seconds without reception before a node is lost.
+  bool localStateOutput = false;           ///< "Local state snapshot file" output checked.
+  bool clientOutput = false;               ///< "Client sending" output checked.
+  bool displayShown = false;               ///< The main window is shown, visible and active.
+
+  /// Fills the fields as the dialogs show them after the definitions and preferences are read.
+  void takeFrom(const IoDefinitions& io, const TrackingSettings& settings);
+};
+
+/// Told what the windows should show. Every call comes from the loop's thread except
+/// remoteRateShown, which the remote-poll timer's thread may make too.
+class EngineView {
+ public:
+  virtual ~EngineView() = default;
+  /// The two idle-threshold controls are shown (multicast input) or hidden (state inputs).
+  virtual void idleControlsShown(bool /*shown*/) {}
+  /// The "Remote data update rate" choice is shown, or hidden while the server sets the rate
+  /// (told after a fetch, from the thread that fetched: the loop's or the timer's).
+  virtual void remoteRateShown(bool /*shown*/) {}
+  /// The display slot is due: redraw the view (and call frameDrawn when drawn).
+  virtual void redrawRequested() {}
+  /// A state file was written; the counter now reads `count`.
+  virtual void framesWritten(long /*count*/) {}
+};
+
+/// Runs the tracker's inputs and outputs at their rates. The owner sets the controls, calls
+/// tick() once per loop pass and waits waitSeconds() for events between passes.
+class TrackerEngine {
+ public:
+  /// Remote-poll timer resolution, ms.
+  static constexpr int kTimerResolutionMs = 100;
+  /// Refresh values a server may set, s: inside this range they govern polling.
+  static constexpr int kMinServerRefresh = 1;
+  static constexpr int kMaxServerRefresh = 199;
+
+  /// Drives `model`; `view` may be null. Rate choices start at their defaults.
+  explicit TrackerEngine(TrackerModel& model, EngineView* view = nullptr);
+  TrackerEngine(const TrackerEngine&) = delete;
+  TrackerEngine& operator=(const TrackerEngine&) = delete;
+  /// Stops the timer and the receivers.
+  ~TrackerEngine();
+
+  EngineControls& controls() { return controls_; }
+  SlotScheduler& scheduler() { return scheduler_; }
+
+  /// Chooses entry `index` of the slot's rate table (takes effect at updateRates).
+  void setRateChoice(SlotScheduler::Slot slot, int index);
+  int rateChoice(SlotScheduler::Slot slot) const { return rateChoice_[slot]; }
+  /// The rate table of a slot's choice.
+  static RateTable rateTableOf(SlotScheduler::Slot slot);
+  /// Recomputes the periods of every slot with a rate choice.
+  void updateRates();
+
+  /// Starts the receive threads and arms the remote-poll timer.
+  void start();
+  /// Sets the controls' buffer sizes on the ports, then starts: the first tick then has no
+  /// buffer change to restart the receivers for.
+  void startWithControls();
+  /// One loop pass: samples the counter, runs the input step, the proximity rebuild and the
+  /// state output, and asks for a redraw when the display slot is due.
+  void tick();
+  /// How long the loop may wait for events before the next pass, s; negative for no limit.
+  double waitSeconds() const { return scheduler_.waitSeconds(); }
+  /// The view was drawn: restarts the display slot.
+  void frameDrawn();
+  /// Stops the remote-poll timer (a poll in progress ends within 100 ms) and the receive
+  /// threads.
+  void stop();
+
+  /// Ends a remote fetch in progress (within 100 ms) and any started before stop() or start();
+  /// callable from any thread.
+  void cancelFetches() { stopping_.store(true); }
+
+  /// The remote-poll timer's callback: fetches when the remote slot is enabled and due, then
+  /// arms the timer again.
+  void remotePoll();
+  /// Delay of the next remote-poll arming, ms.
+  int remotePollDelayMs() const;
+
+  /// Holds off remote fetches (the timer's included) while the node list or ports are reloaded.
+  std::unique_lock<std::mutex> holdInputs() { return std::unique_lock<std::mutex>(fetchMutex_); }
+  /// Loads the multicast port file at `path` and starts its receivers, with remote fetches held
+  /// off meanwhile.
+  void reloadPortFile(const std::string& path);
+  /// Reads the node list and the port file again from their last paths, so that every node's
+  /// time stamps start afresh, and restarts the receivers. The navigation mode reads roam (2)
+  /// while the files are read and is restored after.
+  void resetTimeStamps();
+
+  /// Whether the last input step read state records (their status and age are then relayed).
+  bool newStateData() const { return newStateData_.load(); }
+  void setNewStateData(bool on) { newStateData_.store(on); }
+  /// Refresh value of the last fetch while it governs polling, s; 0 when the server gave none
+  /// or one outside 1 to 199.
+  int serverRefresh() const { return serverRefresh_.load(); }
+  /// Remote fetches made so far, by the loop and by the timer.
+  long remoteFetches() const { return remoteFetches_.load(); }
+
+ private:
+  /// Copies the buffer and idle settings of the controls to the node table.
+  void pushSettings();
+  /// Enables the slots that the controls select.
+  void enableSlots();
+  /// Runs the one input step of the selected mode.
+  void inputStep(int64_t now);
+  /// Fetches the remote state when the remote slot is enabled and due at `now`, restarts the
+  /// slot and follows the server's refresh value; the caller holds the fetch lock. Returns
+  /// whether it fetched.
+  bool fetchIfDue(int64_t now);
+  /// Sets the remote slot's period: the server's refresh value while it gives one, else the
+  /// chosen rate.
+  void updateRemotePeriod();
+  /// Tells the view whether the idle controls show, when that changes.
+  void showIdleControls(bool shown);
+
+  TrackerModel& model_;
+  EngineView* view_;
+  EngineControls controls_;
+  SlotScheduler scheduler_;
+  std::atomic<int> rateChoice_[SlotScheduler::kSlotCount];  ///< Read by the timer too.
+
+  std::mutex fetchMutex_;   ///< One fetch at a time, with its slot and flag bookkeeping.
+  std::string remoteHost_;  ///< Remote settings as the timer reads them; under fetchMutex_.
+  int remotePort_ = 0;
+  std::string remotePath_;
+  std::atomic<bool> newStateData_{false};
+  std::atomic<bool> stopping_{false};  ///< Set by stop(): a fetch in progress ends.
+  std::atomic<int> serverRefresh_{0};
+  std::atomic<long> remoteFetches_{0};
+  OneShotTimer timer_;
+
+  double pushedMediumIdle_ = -1;  ///< Idle thresholds last pushed to the table, s.
+  double pushedBadIdle_ = -1;
+  int idleControlsState_ = -1;  ///< Last shown state told to the view, -1 before the first.
+  int remoteRateState_ = -1;    ///< Likewise for the remote rate; under fetchMutex_.
+};

@@ -1,0 +1,108 @@
+#include "halvex/project/csv_group.h"
+
+#include <cstdio>
+
+#include "halvex/project/project_prompts.h"
+#include "halvex/project/column_attributes_dialog.h"
+
+namespace {
+
+constexpr const char* kGroupNotSaved =
+    "CSV group[ %s is not saved!\nIf you continue this group will be closed without "
+    "saving.\nDo you wish to continue?";
+constexpr const char* kNewTitle = "Create a new csv group";
+constexpr const char* kNewPrompt = "New CVF name";
+constexpr const char* kAlreadyExists =
+    "CSV %s already exists in this directory!\nIf you continue this CSV will be deleted.\nDo "
+    "you wish to continue?";
+constexpr const char* kNotCreated = "New project NOT created.";
+constexpr const char* kBeingCreated =
+    "New project being created\nExisting Project %s will be deleted when this Project is saved";
+constexpr const char* kCsvNotSaved =
+    "CSV %s is not saved!\nIf you continue this CSV will be closed without saving.\nDo you "
+    "wish to continue?";
+constexpr const char* kLoadTitle = "Load an existing CSV file";
+constexpr const char* kCsvFilter = "CSV Files (*.csv)";
+constexpr const char* kNoneSelected = "No new CSV file selected.";
+constexpr const char* kDoesNotExist =
+    "Project %s does not exists in this directory!\nDo you want to create a new project?";
+
+}  // namespace
+
+CsvGroup::CsvGroup(ProjectPrompts& prompts) : prompts_(prompts) {}
+
+CsvGroup::~CsvGroup() = default;
+
+bool CsvGroup::mayReplace(const char* question) {
+  if (dataSetName_.empty() || !modified_) return true;
+  return prompts_.ask(fillIn(question, dataSetName_));
+}
+
+void CsvGroup::setPending(const std::string& path) {
+  pendingPath_ = path;
+  pendingName_ = fileNamePart(path);
+  enteredName_.clear();
+}
+
+void CsvGroup::takePending() {
+  dataSetPath_ = pendingPath_;
+  dataSetName_ = pendingName_;
+  modified_ = false;
+  markModified();  // the project now names another data set
+}
+
+void CsvGroup::newDataSet() {
+  if (!mayReplace(kGroupNotSaved)) return;
+  NameEntry entry;
+  if (!prompts_.askName(kNewTitle, kNewPrompt, entry)) return;
+  setPending(entry.fullPath);
+  enteredName_ = entry.name;
+  createDataSet();
+}
+
+void CsvGroup::createDataSet() {
+  if (pathExists(pendingPath_)) {
+    if (!prompts_.ask(fillIn(kAlreadyExists, pendingName_))) {
+      prompts_.message(kNotCreated);
+      return;
+    }
+    prompts_.message(fillIn(kBeingCreated, enteredName_.empty() ? pendingName_ : enteredName_));
+  }
+  takePending();
+  auto dialog = std::make_unique<ColumnAttributesDialog>();
+  dialog->addColumnRows();
+  dialog->show();
+  dialogs_.push_back(std::move(dialog));
+}
+
+void CsvGroup::attachDataSet() {
+  if (!mayReplace(kCsvNotSaved)) return;
+  const std::string chosen = prompts_.chooseFile(kLoadTitle, kCsvFilter, true);
+  if (chosen.empty()) {
+    prompts_.message(kNoneSelected);
+    return;
+  }
+  setPending(chosen);
+  if (pathExists(pendingPath_)) {
+    takePending();
+  } else if (prompts_.ask(fillIn(kDoesNotExist, pendingName_))) {
+    createDataSet();
+  } else {
+    prompts_.message(kNotCreated);
+  }
+}
+
+void CsvGroup::pick(uint32_t name) {
+  lastPick_ = name;
+  const char* dataSet = dataSetName_.empty() ? "(no data set)" : dataSetName_.c_str();
+  if (name == 0) {
+    std::printf("CSV group %s: nothing picked\n", dataSet);
+  } else {
+    std::printf("CSV group %s: picked object %u\n", dataSet, static_cast<unsigned>(name));
+  }
+}
+
+ColumnAttributesDialog* CsvGroup::dialog(int index) const {
+  if (index < 0 || index >= dialogCount()) return nullptr;
+  return dialogs_[index].get();
+}

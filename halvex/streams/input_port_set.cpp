@@ -1,0 +1,150 @@
+#include "halvex/streams/input_port_set.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/platform/sleep.h"
+#include "halvex/core/cut_line.h"
+#include "halvex/core/field_scan.h"
+#include "halvex/streams/input_port.h"
+
+namespace {
+
+constexpr int kPortTokens = 3;  ///< Name, group and port.
+
+/// Splits `line` into up to `max` blank-separated tokens as "%s" reads them; returns how many.
+int splitTokens(const char* line, std::string* tokens, int max) {
+  int count = 0;
+  const char* start = nullptr;
+  for (const char* end = line; count < max && (end = fieldscan::spanWord(end, start)) != nullptr;) {
+    tokens[count++].assign(start, end);
+  }
+  return count;
+}
+
+/// The port token read as a long, as "%ld" would (out-of-range values held at the limits, text
+/// that is no number 0); the receiver refuses what is no UDP port.
+long portNumber(const std::string& token) {
+  long value = 0;
+  return fieldscan::scanLong(token.c_str(), value) != nullptr ? value : 0;
+}
+
+}  // namespace
+
+InputPortSet::InputPortSet(NodeTable& table, int bufferBytes, int buffersPerPort)
+    : table_(table),
+      bufferBytes_(boundedBufferBytes(
+          bufferBytes < kMinBufferBytes ? kDefaultBufferBytes : bufferBytes, kMinBuffersPerPort)),
+      buffersPerPort_(boundedBuffersPerPort(
+          buffersPerPort < kMinBuffersPerPort ? kDefaultBuffersPerPort : buffersPerPort,
+          bufferBytes_)) {}
+
+InputPortSet::~InputPortSet() {
+  unloadPorts();
+}
+
+int InputPortSet::boundedBufferBytes(int bytes, int count) {
+  if (bytes < kMinBufferBytes) return 0;
+  long bounded = std::min(bytes, kMaxBufferBytes);
+  if (bounded * std::max(count, 1) > kMaxRingBytes) bounded = kMaxRingBytes / std::max(count, 1);
+  return static_cast<int>(bounded);
+}
+
+int InputPortSet::boundedBuffersPerPort(int count, int bytes) {
+  if (count < kMinBuffersPerPort) return 0;
+  long bounded = std::min(count, kMaxBuffersPerPort);
+  if (bounded * std::max(bytes, 1) > kMaxRingBytes) bounded = kMaxRingBytes / std::max(bytes, 1);
+  return static_cast<int>(bounded);
+}
+
+bool InputPortSet::loadPortFile(const char* name) {
+  // A copy first: the name may be the remembered one, which is replaced below.
+  const std::string path = name != nullptr ? name : "";
+  unloadPorts();
+  // File names differing only in letter case are different files here, so any difference
+  // replaces the remembered name.
+  portFilePath_ = path;
+  FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+  if (file != nullptr) {
+    char line[kPortLineBytes];
+    while (readCutLine(file, line, sizeof line)) readPortLine(line);
+    std::fclose(file);
+  }
+  for (size_t i = 0; i < ports_.size(); ++i) {
+    ports_[i]->prev = i > 0 ? ports_[i - 1].get() : nullptr;
+    ports_[i]->next = i + 1 < ports_.size() ? ports_[i + 1].get() : nullptr;
+  }
+  portsLoaded_ = !ports_.empty();
+  return portsLoaded_;
+}
+
+// Sample line: "north  239.255.10.1  5001"  (name, group, port; "#" first begins a comment)
+void InputPortSet::readPortLine(const char* line) {
+  std::string tokens[kPortTokens];
+  if (splitTokens(line, tokens, kPortTokens) < kPortTokens) return;
+  if (tokens[0][0] == '#') return;
+  ports_.push_back(std::make_unique<InputPort>(tokens[0].c_str(), tokens[1].c_str(),
+                                               portNumber(tokens[2]), table_, bufferBytes_,
+                                               buffersPerPort_));
+}
+
+void InputPortSet::unloadPorts() {
+  stopReceivers();
+  ports_.clear();
+  portsLoaded_ = false;
+}
+
+void InputPortSet::startReceivers() {
+  if (receiving_) return;
+  for (auto& port : ports_) port->open();
+  receiving_ = true;
+}
+
+void InputPortSet::stopReceivers() {
+  if (!receiving_) return;
+  for (auto& port : ports_) {
+    if (port->active()) port->stop();
+  }
+  receiving_ = false;
+}
+
+int InputPortSet::setBytesPerBuffer(int bytes) {
+  const int bounded = boundedBufferBytes(bytes, buffersPerPort_);
+  if (bounded == 0 || bounded == bufferBytes_) return bufferBytes_;
+  bufferBytes_ = bounded;
+  applyBufferSizes();
+  return bufferBytes_;
+}
+
+int InputPortSet::setBuffersPerPort(int count) {
+  const int bounded = boundedBuffersPerPort(count, bufferBytes_);
+  if (bounded == 0 || bounded == buffersPerPort_) return buffersPerPort_;
+  buffersPerPort_ = bounded;
+  applyBufferSizes();
+  return buffersPerPort_;
+}
+
+void InputPortSet::applyBufferSizes() {
+  if (receiving_) {
+    stopReceivers();
+    // The pause lets the old sockets go before new ones bind; without ports there are none.
+    if (!ports_.empty()) sleepMs(kRestartPauseMs);
+    loadPortFile(portFilePath_.c_str());
+    startReceivers();
+  } else if (portsLoaded_) {
+    loadPortFile(portFilePath_.c_str());
+  }
+}
+
+int InputPortSet::processPorts() {
+  int applied = 0;
+  for (auto& port : ports_) applied += port->process();
+  return applied;
+}
+
+InputPort* InputPortSet::portAt(int k) const {
+  return (k >= 0 && k < portCount()) ? ports_[k].get() : nullptr;
+}
