@@ -91,8 +91,13 @@ bool setCurrentDirectory(const std::string& path) {
   return !path.empty() && chdir(path.c_str()) == 0;
 }
 
-std::string relativeName(const std::string& path, const std::string& directory) {
+std::string relativeName(const std::string& path, const std::string& directory,
+                         RelativeSteps steps) {
   if (path.empty() || directory.empty() || directory[0] != kSeparator) return path;
+  if (steps == RelativeSteps::kBelowOnly) {
+    const std::string prefix = directory + kSeparator;
+    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+  }
   const std::vector<std::string> from = components(directory);
   const std::vector<std::string> to =
       components(path[0] == kSeparator ? path : directory + kSeparator + path);
@@ -115,7 +120,7 @@ std::string relativeName(const std::string& path, const std::string& directory) 
   return relative;
 }
 
-std::string relativeToCurrentDirectory(const std::string& path) {
+std::string relativeToCurrentDirectory(const std::string& path, RelativeSteps steps) {
   const std::string here = currentDirectory();
-  return here.empty() ? path : relativeName(path, here);
+  return here.empty() ? path : relativeName(path, here, steps);
 }

@@ -25,11 +25,24 @@ std::string currentDirectory();
 /// Makes path the current directory; false when that fails.
 bool setCurrentDirectory(const std::string& path);
 
-/// `path` relative to `directory` (absolute), with "." and ".." resolved lexically and ".."
-/// steps where the file lies outside it: "/w/reports/day1.cast" from "/w/run" gives
-/// "../reports/day1.cast". A relative `path` is taken from `directory`. `path` comes back
-/// unchanged when it is empty or `directory` is not absolute; "." when both name the same place.
-std::string relativeName(const std::string& path, const std::string& directory);
+/// How relativeName treats a path.
+enum class RelativeSteps {
+  /// Resolved and climbing: "." and ".." resolved lexically, ".." steps where the file lies
+  /// outside the directory.
+  kClimb,
+  /// Below only, as written: a path that starts with the directory and '/' loses that prefix,
+  /// character for character; any other path comes back unchanged (the settings dialogs keep
+  /// the names their choosers give this way).
+  kBelowOnly,
+};
+
+/// `path` relative to `directory` (absolute). With kClimb, "." and ".." are resolved lexically
+/// and ".." steps lead where the file lies outside it: "/w/reports/day1.cast" from "/w/run"
+/// gives "../reports/day1.cast"; a relative `path` is taken from `directory`; "." when both name
+/// the same place. `path` comes back unchanged when it is empty or `directory` is not absolute.
+std::string relativeName(const std::string& path, const std::string& directory,
+                         RelativeSteps steps = RelativeSteps::kClimb);
 
 /// relativeName from the current directory; `path` unchanged when that cannot be read.
-std::string relativeToCurrentDirectory(const std::string& path);
+std::string relativeToCurrentDirectory(const std::string& path,
+                                       RelativeSteps steps = RelativeSteps::kClimb);

@@ -63,3 +63,26 @@ TEST(RelativeName, FromTheCurrentDirectory) {
   ASSERT_TRUE(setCurrentDirectory(here));
   rmdir(dir.c_str());
 }
+
+// The settings dialogs' choosers keep a name below the directory without it, character for
+// character, and any other name as given.
+TEST(RelativeName, BelowOnlyStripsTheDirectoryAsWrittenAndKeepsTheRest) {
+  const struct {
+    const char* path;
+    const char* directory;
+    const char* expected;
+  } cases[] = {
+      {"/w/run/a.txt", "/w/run", "a.txt"},
+      {"/w/run/sub/a.txt", "/w/run", "sub/a.txt"},
+      {"/w/run/./a.txt", "/w/run", "./a.txt"},
+      {"/w/runs/a.txt", "/w/run", "/w/runs/a.txt"},
+      {"/w/reports/a.txt", "/w/run", "/w/reports/a.txt"},
+      {"/w/run", "/w/run", "/w/run"},
+      {"a.txt", "/w/run", "a.txt"},
+      {"/a.txt", "/", "/a.txt"},
+      {"", "/w/run", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(relativeName(c.path, c.directory, RelativeSteps::kBelowOnly), c.expected) << c.path;
+  }
+}

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "common/platform/perf_counter.h"
-#include "halvex/app/rate_tables.h"
-#include "halvex/app/slot_scheduler.h"
-#include "halvex/app/tracker_engine.h"
 #include "halvex/config/io_definitions.h"
-#include "halvex/tracking/tracker_model.h"
+#include "halvex/core/rate_tables.h"
+#include "halvex/engine/slot_scheduler.h"
+#include "halvex/engine/tracker_engine.h"
+#include "halvex/engine/tracker_model.h"
 #include "tests/halvex/scratch_dir.h"
 #include "tests/halvex/server_process.h"
 
@@ -346,6 +346,28 @@ TEST_F(EngineTest, StalledServerNeitherSpinsTheLoopNorHoldsTheStop) {
   poll.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   EXPECT_EQ(engine.remoteFetches(), 1);
+}
+
+// The tool window's reset reads the node list again from its path while the navigation reads
+// roam, then restores the navigation; state data counts as old until the next records.
+TEST_F(EngineTest, ResetRereadsTheNodeListUnderRoamAndRestoresTheNavigation) {
+  struct Listener : TrackerModel::Listener {
+    explicit Listener(TrackerModel& m) : model(m) {}
+    void nodeListRead() override { modes.push_back(model.settings().navigationMode); }
+    TrackerModel& model;
+    std::vector<int> modes;
+  } listener(model_);
+  model_.setListener(&listener);
+  TrackerEngine engine(model_);
+  model_.settings().navigationMode = 1;
+  engine.setNewStateData(true);
+  dir_.write("nodes.txt", "1 Command post\n2 Recovery truck\n");
+  engine.resetTimeStamps();
+  EXPECT_EQ(model_.nodes().count(), 2);
+  EXPECT_EQ(listener.modes, std::vector<int>{2});
+  EXPECT_EQ(model_.settings().navigationMode, 1);
+  EXPECT_FALSE(engine.newStateData());
+  model_.setListener(nullptr);
 }
 
 }  // namespace

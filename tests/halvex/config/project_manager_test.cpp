@@ -1,7 +1,7 @@
 // The project manager driven through scripted prompts with real project files: writing and
 // reading them byte for byte, the questions and messages of every operation, the auto-start
 // file, and the dispatch to the groups.
-#include "halvex/config/project_manager.h"
+#include "halvex/project/project_manager.h"
 
 #include <gtest/gtest.h>
 #include <strings.h>
@@ -13,11 +13,11 @@
 
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
-#include "halvex/config/auto_start.h"
 #include "halvex/config/field_file.h"
+#include "halvex/gl/draw_context.h"
+#include "halvex/project/auto_start.h"
+#include "halvex/project/local_state_group.h"
 #include "halvex/streams/state_file_element.h"
-#include "halvex/view/draw_context.h"
-#include "halvex/view/local_state_group.h"
 #include "tests/halvex/config/scripted_prompts.h"
 #include "tests/halvex/scratch_dir.h"
 
@@ -447,6 +447,43 @@ TEST_F(Projects, OperationsThatNeedAProjectOfferToOpenOrCreateOne) {
   EXPECT_TRUE(manager_.requireProject());
   EXPECT_TRUE(prompts_.log.empty());
   EXPECT_TRUE(prompts_.allUsed());
+}
+
+// The menu's group operations and the view's picks: without a project the offer comes instead,
+// and the operation is chosen again once the project is there.
+TEST_F(Projects, GroupOperationsAndPicksWithoutAProjectOnlyOfferOne) {
+  realLocal_ = false;
+  prompts_.choices = {2, 0};
+  prompts_.names.push_back(ScriptedPrompts::entry(dir_.dir(), "offered.mpr"));
+  EXPECT_EQ(manager_.groupOrPrompt(kCsvGroup), nullptr);
+  EXPECT_TRUE(manager_.isOpen());
+  EXPECT_EQ(manager_.groupOrPrompt(kCsvGroup), stub(kCsvGroup));
+  manager_.pickOrPrompt(7);
+  EXPECT_EQ(trace_.events.back(), "pick 3 7");
+
+  manager_.closeProject();
+  prompts_.log.clear();
+  manager_.pickOrPrompt(8);
+  EXPECT_EQ(prompts_.log, std::vector<std::string>{kRequired});
+  EXPECT_EQ(trace_.events.back(), "pick 3 7");
+  EXPECT_TRUE(prompts_.allUsed());
+}
+
+TEST_F(Projects, QuittingAsksOnlyAboutUnsavedChangesAndKeepsAProjectTheOperatorKeeps) {
+  EXPECT_TRUE(manager_.closeForQuit()) << "no project";
+  create("quit.mpr");
+  EXPECT_TRUE(manager_.closeForQuit()) << "nothing unsaved";
+  EXPECT_TRUE(manager_.isOpen());
+  EXPECT_TRUE(prompts_.log.empty());
+
+  local()->addStateFile("added.txt");
+  prompts_.answers = {false, true};
+  EXPECT_FALSE(manager_.closeForQuit());
+  EXPECT_TRUE(manager_.isOpen());
+  EXPECT_TRUE(manager_.closeForQuit());
+  EXPECT_FALSE(manager_.isOpen());
+  const std::string question = with(kNotSaved, "quit.mpr");
+  EXPECT_EQ(prompts_.log, (std::vector<std::string>{question, question}));
 }
 
 // ---- dispatch ----
