@@ -163,27 +163,33 @@ def check_sources(repo):
     return faults
 
 
+def link_lines(build, library):
+    """The link command lines of `library`'s link-check program, from a Ninja or a Makefile
+    build."""
+    ninja = os.path.join(build, "build.ninja")
+    if os.path.isfile(ninja):
+        with open(ninja) as text:
+            for rule in ("\n" + text.read()).split("\nbuild "):
+                if rule.startswith(f"link_check/{library}_link_check:"):
+                    return [line for line in rule.splitlines() if "LINK_LIBRARIES" in line]
+        return []
+    for folder, _, names in os.walk(build):
+        if folder.endswith(f"{library}_link_check.dir") and "link.txt" in names:
+            with open(os.path.join(folder, "link.txt")) as text:
+                return text.read().splitlines()
+    return []
+
+
 def check_links(build):
     """Link lines of the model layers' link-check programs that name a display library."""
     faults = []
-    ninja = os.path.join(build, "build.ninja")
-    if not os.path.isfile(ninja):
-        return [f"{build}: no build.ninja to read the link lines from"]
-    with open(ninja) as text:
-        rules = text.read().split("\nbuild ")
-    seen = set()
     for library in MODEL_LIBRARIES:
-        program = f"link_check/{library}_link_check"
-        for rule in rules:
-            if not rule.startswith(program + ":"):
-                continue
-            seen.add(library)
-            for line in rule.splitlines():
-                if "LINK_LIBRARIES" in line and DISPLAY_LIBRARY.search(line):
-                    faults.append(f"{library} links a display library: {line.strip()}")
-    for library in MODEL_LIBRARIES:
-        if library not in seen:
+        lines = link_lines(build, library)
+        if not lines:
             faults.append(f"{library}: no link-check program in {build}")
+        for line in lines:
+            if DISPLAY_LIBRARY.search(line):
+                faults.append(f"{library} links a display library: {line.strip()}")
     return faults
 
 

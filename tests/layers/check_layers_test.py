@@ -47,8 +47,29 @@ def run(files):
         return result.returncode, lines
 
 
+def link_faults(display_in):
+    """Faults of the link check on a made-up Ninja build whose `display_in` library links the
+    toolkit and whose other model libraries link only model libraries."""
+    sys.path.insert(0, os.path.dirname(CHECK))
+    import check_layers
+    with tempfile.TemporaryDirectory() as build:
+        rules = []
+        for library in check_layers.MODEL_LIBRARIES:
+            extra = " /usr/lib/libfltk.a -lX11" if library == display_in else ""
+            rules.append(f"build link_check/{library}_link_check: CXX_EXECUTABLE_LINKER x.o\n"
+                         f"  LINK_LIBRARIES = libcommon_core.a{extra}\n")
+        with open(os.path.join(build, "build.ninja"), "w") as out:
+            out.write("\n".join(rules))
+        return check_layers.check_links(build)
+
+
 def main():
     failed = 0
+    for display_in, expected in (("", 0), ("halvex_streams", 1)):
+        faults = link_faults(display_in)
+        if len(faults) != expected or any(display_in not in fault for fault in faults):
+            failed += 1
+            print(f"FAIL link check with a display library in {display_in or 'none'}: {faults}")
     for name, files, expected in CASES:
         code, lines = run(files)
         good = code == (1 if expected else 0) and len(lines) == len(expected) and all(
@@ -56,7 +77,7 @@ def main():
         if not good:
             failed += 1
             print(f"FAIL {name}: exit {code}, output {lines}")
-    print(f"{len(CASES) - failed} passed, {failed} failed")
+    print(f"{len(CASES) + 2 - failed} passed, {failed} failed")
     return 1 if failed else 0
 
 
