@@ -25,7 +25,7 @@
 #include "halvex/project/local_state_group.h"
 #include "halvex/view/scene.h"
 #include "halvex/gl/view_camera.h"
-#include "tests/halvex/config/scripted_prompts.h"
+#include "tests/halvex/project/scripted_prompts.h"
 #include "tests/halvex/scratch_dir.h"
 #include "tests/halvex/ui/ui_test_support.h"
 #include "tests/halvex/view/scene_test_support.h"

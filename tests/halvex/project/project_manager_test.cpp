@@ -1,6 +1,6 @@
 // The project manager driven through scripted prompts with real project files: writing and
-// reading them byte for byte, the questions and messages of every operation, the auto-start
-// file, and the dispatch to the groups.
+// reading them byte for byte, the questions and messages of every operation, and the dispatch
+// to the groups.
 #include "halvex/project/project_manager.h"
 
 #include <gtest/gtest.h>
@@ -11,110 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "common/name_registry.h"
 #include "common/platform/paths.h"
 #include "halvex/config/field_file.h"
 #include "halvex/gl/draw_context.h"
-#include "halvex/project/auto_start.h"
 #include "halvex/project/local_state_group.h"
 #include "halvex/streams/state_file_element.h"
-#include "tests/halvex/config/scripted_prompts.h"
+#include "tests/halvex/project/projects_fixture.h"
+#include "tests/halvex/project/scripted_prompts.h"
 #include "tests/halvex/scratch_dir.h"
 
 namespace {
-
-/// What the stub groups saw, shared by all of a project's groups.
-struct Trace {
-  std::vector<std::string> events;
-  int destroyed = 0;
-};
-
-/// A group that records what reaches it and writes a fixed section (the map group's stand-in).
-class StubGroup : public ProjectGroup {
- public:
-  StubGroup(int index, Trace& trace, std::string section = std::string())
-      : index_(index), trace_(trace), section_(std::move(section)) {}
-  ~StubGroup() override { ++trace_.destroyed; }
-
-  void readSection(FieldFile& file) override {
-    std::string words;
-    std::string word;
-    while (file.nextLine()) {
-      file.fieldText(0, word);
-      if (strcasecmp(word.c_str(), "END") == 0) break;
-      words += " " + word;
-    }
-    trace_.events.push_back("read " + std::to_string(index_) + ":" + words);
-  }
-  void writeSection(std::FILE* out) override { std::fputs(section_.c_str(), out); }
-  void draw(const DrawContext&) override {
-    trace_.events.push_back("draw " + std::to_string(index_));
-  }
-  int mouseEvent(int event, int toolMode, double latitude, double longitude) override {
-    trace_.events.push_back("event " + std::to_string(index_) + " " + std::to_string(event) + " " +
-                            std::to_string(toolMode) + " " + std::to_string(latitude) + " " +
-                            std::to_string(longitude));
-    return used_;
-  }
-  void pick(uint32_t name) override {
-    trace_.events.push_back("pick " + std::to_string(index_) + " " + std::to_string(name));
-  }
-  /// What the operator's change would do.
-  void touch() { markModified(); }
-  int used_ = 0;
-
- private:
-  int index_;
-  Trace& trace_;
-  std::string section_;
-};
-
-constexpr const char* kMapSection = "BEGIN MAP_group\n\tnorth.mapSetUp\n\tsouth.mapSetUp\nEND\n";
-
-constexpr const char* kNotSaved =
-    "ask: Project %s is not saved!\nIf you continue this project will be closed without "
-    "saving.\nDo you wish to continue?";
-constexpr const char* kRequired =
-    "choose: You must have a project open to do this operation\nChoose one of the "
-    "followig:|Cancel|Open existing project|Create new project";
-
-std::string with(const std::string& text, const std::string& value) {
-  return fillIn(text, value);
-}
-
-class Projects : public ::testing::Test {
- protected:
-  Projects()
-      : manager_(prompts_, [this](int index) -> std::unique_ptr<ProjectGroup> {
-          if (index == kLocalStateGroup && realLocal_) {
-            return std::make_unique<LocalStateGroup>(prompts_);
-          }
-          return std::make_unique<StubGroup>(index, trace_, index == kMapGroup ? kMapSection : "");
-        }) {}
-
-  LocalStateGroup* local() { return dynamic_cast<LocalStateGroup*>(manager_.group(1)); }
-  StubGroup* stub(int index) { return dynamic_cast<StubGroup*>(manager_.group(index)); }
-
-  /// Creates a project named `name` in the scratch directory through "new project".
-  void create(const std::string& name) {
-    prompts_.names.push_back(ScriptedPrompts::entry(dir_.dir(), name));
-    manager_.newProject();
-    ASSERT_TRUE(manager_.isOpen());
-    prompts_.log.clear();
-  }
-
-  /// Opens the file `name` of the scratch directory as auto-start does.
-  void open(const std::string& name, const std::string& text) {
-    manager_.openPath(dir_.write(name, text));
-    ASSERT_TRUE(manager_.isOpen());
-  }
-
-  ScratchDir dir_;
-  ScriptedPrompts prompts_;
-  Trace trace_;
-  bool realLocal_ = true;
-  ProjectManager manager_;
-};
 
 // ---- writing ----
 
@@ -550,93 +456,6 @@ TEST_F(Projects, LoadStateFileListsTheChosenFileOnce) {
   local()->loadStateFile();
   EXPECT_EQ(local()->count(), 1);
   EXPECT_FALSE(manager_.modified()) << "a path listed already changes nothing";
-}
-
-// ---- auto-start ----
-
-class AutoStart : public Projects {
- protected:
-  AutoStartFile file_{dir_.path("halvex")};
-};
-
-TEST(AutoStartPath, TheProgramsPathWithItsExtensionReplaced) {
-  EXPECT_EQ(AutoStartFile("/opt/track/halvex").path(), "/opt/track/halvex.autoStart");
-  EXPECT_EQ(AutoStartFile("/opt/track/halvex.exe").path(), "/opt/track/halvex.autoStart");
-  EXPECT_EQ(AutoStartFile("/opt/v1.2/halvex").path(), "/opt/v1.2/halvex.autoStart");
-  EXPECT_EQ(AutoStartFile("").path(), "");
-  EXPECT_FALSE(AutoStartFile("").set("x.mpr"));
-  EXPECT_EQ(AutoStartFile("").read(), "");
-
-  char exe[] = "/usr/local/bin/halvex";
-  NameRegistry::instance().add("full exe name", exe);
-  EXPECT_EQ(AutoStartFile().path(), "/usr/local/bin/halvex.autoStart");
-  NameRegistry::instance().remove("full exe name", exe);
-}
-
-TEST_F(AutoStart, SetRecordsTheOpenProjectsFullPathAndClearEmptiesTheFile) {
-  create("auto.mpr");
-  manager_.setAutoStart(file_);
-  EXPECT_EQ(dir_.read("halvex.autoStart"), dir_.path("auto.mpr") + "\n");
-  EXPECT_EQ(file_.read(), dir_.path("auto.mpr"));
-
-  ASSERT_TRUE(file_.clear());
-  EXPECT_EQ(dir_.read("halvex.autoStart"), "");
-  EXPECT_EQ(file_.read(), "");
-}
-
-TEST_F(AutoStart, ARelativeProjectPathIsRecordedInFull) {
-  create("rel.mpr");
-  const std::string here = currentDirectory();
-  ASSERT_TRUE(setCurrentDirectory(dir_.dir()));
-  prompts_.files.push_back("rel2.mpr");
-  manager_.saveProjectAs();
-  manager_.setAutoStart(file_);
-  EXPECT_EQ(file_.read(), dir_.path("rel2.mpr"));
-  ASSERT_TRUE(setCurrentDirectory(here));
-}
-
-TEST_F(AutoStart, SettingItWithoutAProjectClearsTheFile) {
-  dir_.write("halvex.autoStart", "/old/project.mpr\n");
-  manager_.setAutoStart(file_);
-  EXPECT_EQ(dir_.read("halvex.autoStart"), "");
-  EXPECT_TRUE(prompts_.log.empty());
-}
-
-TEST_F(AutoStart, StartUpOpensTheFirstWordOnly) {
-  dir_.write("halvex.autoStart", dir_.path("first") + " " + dir_.path("second.mpr") + "\n");
-  dir_.write("first", "BEGIN LOCAL_STATE_group\n\tone.txt\nEND\n");
-  manager_.openAutoStart(file_);
-  EXPECT_EQ(manager_.projectPath(), dir_.path("first"));
-  EXPECT_EQ(manager_.projectName(), "first");
-  ASSERT_EQ(local()->count(), 1);
-  EXPECT_TRUE(prompts_.log.empty());
-}
-
-TEST_F(AutoStart, AnEmptyMissingOrOverlongFileOpensNothing) {
-  manager_.openAutoStart(file_);
-  dir_.write("halvex.autoStart", "");
-  manager_.openAutoStart(file_);
-  dir_.write("halvex.autoStart", " \n\t\n");
-  manager_.openAutoStart(file_);
-  // 255 characters are read; a longer word is not cut into another file's name.
-  const std::string at255 = "/" + std::string(254, 'a');
-  dir_.write("halvex.autoStart", at255 + "\n");
-  EXPECT_EQ(file_.read(), at255);
-  dir_.write("halvex.autoStart", at255 + "b\n");
-  testing::internal::CaptureStdout();
-  manager_.openAutoStart(file_);
-  testing::internal::GetCapturedStdout();
-  EXPECT_FALSE(manager_.isOpen());
-  EXPECT_TRUE(prompts_.log.empty());
-}
-
-TEST_F(AutoStart, AMissingProjectFileOpensAnEmptyProjectWithoutAQuestion) {
-  dir_.write("halvex.autoStart", dir_.path("never.mpr") + "\n");
-  manager_.openAutoStart(file_);
-  EXPECT_TRUE(manager_.isOpen());
-  EXPECT_EQ(manager_.projectName(), "never.mpr");
-  EXPECT_EQ(local()->count(), 0);
-  EXPECT_TRUE(prompts_.log.empty());
 }
 
 }  // namespace
