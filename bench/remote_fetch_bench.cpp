@@ -19,7 +19,7 @@
 #include "halvex/streams/remote_state.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
-#include "tests/halvex/server_process.h"
+#include "tests/support/loopback_servers.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ constexpr int kCurlRuns = 3;  ///< single-URL curl processes per round
 bool runCurl(const std::string& url, int count) {
   std::vector<std::string> argv{"curl", "-s"};
   for (int i = 0; i < count; ++i) argv.insert(argv.end(), {"-o", "/dev/null", url});
-  testserver::ChildProcess curl(argv, false);
+  testserver::ChildProcess curl(argv);
   return curl.wait() == 0;
 }
 

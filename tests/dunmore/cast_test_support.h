@@ -13,6 +13,7 @@
 #include "cast_grammar.tab.h"
 #include "dunmore/cast_scanner.h"
 #include "dunmore/converter.h"
+#include "tests/support/scratch_dir.h"
 
 namespace casttest {
 
@@ -63,39 +64,6 @@ inline dunmore::ParseResult parseText(const std::string& text, dunmore::ReportSe
                                       bool withListing = false) {
   return dunmore::parseCastStream(textStream(text), name, set, captured.output(withListing));
 }
-
-/// A folder of its own under the system's temporary folder, removed with its files.
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/dunmore_test_XXXXXX";
-    path_ = mkdtemp(pattern) ? pattern : "/tmp";
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  ~TempDir() {
-    for (const std::string& f : files_) std::remove(f.c_str());
-    rmdir(path_.c_str());
-  }
-  /// Path of `name` in the folder (removed with it).
-  std::string path(const std::string& name) {
-    files_.push_back(path_ + "/" + name);
-    return files_.back();
-  }
-  /// Writes `text` to `name` and returns its path.
-  std::string write(const std::string& name, const std::string& text) {
-    const std::string p = path(name);
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-    return p;
-  }
-  const std::string& dir() const { return path_; }
-
- private:
-  std::string path_;
-  std::vector<std::string> files_;
-};
 
 inline std::string readFile(const std::string& path) {
   std::string text;

@@ -10,7 +10,6 @@
 
 using casttest::Captured;
 using casttest::readFile;
-using casttest::TempDir;
 using dunmore::ConvertResult;
 
 namespace {
@@ -31,7 +30,7 @@ int run(std::vector<const char*> args, Captured& c) {
 }  // namespace
 
 TEST(ConvertReports, FailedFilesAreReportedAndTheOthersConverted) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string good = dir.write("good.cast", "071230Dec hit.\n");
   // A token that fills the buffer, after one complete report.
   const std::string longWord =
@@ -59,7 +58,7 @@ TEST(ConvertReports, FailedFilesAreReportedAndTheOthersConverted) {
 }
 
 TEST(ConvertReports, EachConversionStartsEmpty) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string file = dir.write("a.cast", "071230Dec hit on x.\n071231Dec go.\n");
   const std::string csv = dir.path("out.csv");
   Captured c;
@@ -77,7 +76,7 @@ TEST(ConvertReports, EachConversionStartsEmpty) {
 }
 
 TEST(CommandLine, ExitStatuses) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string good = dir.write("good.cast", "071230Dec hit.\n");
   const std::string bad = dir.write("bad.cast", "words\n");
   const std::string csv = dir.path("out.csv");
@@ -113,7 +112,7 @@ TEST(CommandLine, ExitStatuses) {
 }
 
 TEST(CommandLine, ListingGoesToStandardOutput) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string file = dir.write("a.cast", "071230Dec hit.\n");
   const std::string csv = dir.path("out.csv");
   Captured c;

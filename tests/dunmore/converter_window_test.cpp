@@ -21,6 +21,7 @@
 #include "common/popup/mouse_button_poller.h"
 #include "common/popup/popup_tool_window.h"
 #include "tests/common/window_test_support.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -47,9 +48,7 @@ class ConverterWindowTest : public ::testing::Test {
     fl_open_display();
     ASSERT_NE(fl_display, nullptr);
     NameRegistry::instance().add(PopupToolWindow::kEventToolName, &list_);
-    char pattern[] = "/tmp/dunmore_window_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = fs::canonical(pattern).string();
+    root_ = fs::canonical(scratch_.dir()).string();
     fs::create_directories(root_ + "/run");
     fs::create_directories(root_ + "/reports");
     write("run/a.cast", kReport);
@@ -65,7 +64,6 @@ class ConverterWindowTest : public ::testing::Test {
     xdo("mouseup 1 mouseup 3");
     window_.reset();
     setCurrentDirectory(here_);
-    fs::remove_all(root_);
     NameRegistry::instance().remove(PopupToolWindow::kEventToolName, &list_);
   }
 
@@ -101,6 +99,7 @@ class ConverterWindowTest : public ::testing::Test {
   }
 
   CallbackList list_;
+  ScratchDir scratch_;
   std::string root_;
   std::string here_;
   std::unique_ptr<ConverterWindow> window_;

@@ -35,7 +35,7 @@ const char kRows[] =
 }  // namespace
 
 TEST(CsvWriter, HeaderOnlyWithoutReports) {
-  casttest::TempDir dir;
+  ScratchDir dir;
   const std::string csv = dir.path("empty.csv");
   ASSERT_TRUE(dunmore::writeCsv(csv, dunmore::ReportSet()));
   EXPECT_EQ(casttest::readFile(csv), kHeader);
@@ -45,14 +45,14 @@ TEST(CsvWriter, RowsByteForByte) {
   dunmore::ReportSet set;
   Captured c;
   ASSERT_EQ(casttest::parseText(kReports, set, c), dunmore::ParseResult::kParsed);
-  casttest::TempDir dir;
+  ScratchDir dir;
   const std::string csv = dir.path("out.csv");
   ASSERT_TRUE(dunmore::writeCsv(csv, set));
   EXPECT_EQ(casttest::readFile(csv), std::string(kHeader) + kRows);
 }
 
 TEST(CsvWriter, ReportsAFileThatCannotBeWritten) {
-  casttest::TempDir dir;
+  ScratchDir dir;
   EXPECT_FALSE(dunmore::writeCsv(dir.dir() + "/no/such/folder.csv", dunmore::ReportSet()));
   // Opens, but every write fails.
   if (access("/dev/full", W_OK) == 0) {

@@ -160,7 +160,7 @@ TEST(CastScanner, LineCounterCountsLineFeedsBeforeTheToken) {
 }
 
 TEST(CastFileStack, OpenFailureAndRecursionAreReportedAndRefused) {
-  casttest::TempDir dir;
+  ScratchDir dir;
   const std::string a = dir.write("a.cast", "071230Dec a.\n"), b = dir.write("b.cast", "");
   Captured c;
   CastScanner scanner(c.out.file(), c.err.file());
@@ -185,7 +185,7 @@ TEST(CastFileStack, OpenFailureAndRecursionAreReportedAndRefused) {
 }
 
 TEST(CastFileStack, EndOfAFileReturnsToTheOneBelow) {
-  casttest::TempDir dir;
+  ScratchDir dir;
   const std::string outer = dir.write("outer.cast", "071230Dec a.\n\nrest\n");
   const std::string inner = dir.write("inner.cast", "071231Dec b.");
   Captured c;
@@ -203,7 +203,7 @@ TEST(CastFileStack, EndOfAFileReturnsToTheOneBelow) {
 }
 
 TEST(CastFileStack, UnreadableFileFailsWithAReport) {
-  casttest::TempDir dir;
+  ScratchDir dir;
   Captured c;
   CastScanner scanner(c.out.file(), c.err.file());
   ASSERT_TRUE(scanner.pushFile(dir.dir()));  // a folder opens but does not read

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/angles.h"
 #include "gtest/gtest.h"
 #include "halvex/config/node_graphics.h"
 #include "halvex/engine/tracker_model.h"
@@ -27,9 +28,8 @@
 #include "halvex/streams/local_state_file.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/node_table.h"
-#include "tests/halvex/scratch_dir.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -40,69 +40,14 @@ constexpr double kCentreLat = 32.78;  // the simulator's default region
 constexpr double kCentreLon = -116.98;
 constexpr double kRadius = 5000;
 constexpr double kMetresPerDegree = 111320.0;
-constexpr double kPi = 3.14159265358979323846;
 
 using Clock = std::chrono::steady_clock;
 
 /// A program run as a child process, its standard output and error kept in files of its own.
-class Process {
+class Process : public testsupport::ChildProcess {
  public:
-  explicit Process(const std::vector<std::string>& argv) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC;
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, files_.path("out").c_str(), flags,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, files_.path("err").c_str(), flags,
-                                     0600);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Process() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-
-  void signal(int number) {
-    if (pid_ > 0) ::kill(pid_, number);
-  }
-
-  /// Waits at most `seconds` for the end and reads the output; the exit status, or -1 when it
-  /// was killed or did not end in time (it is then killed).
-  int wait(double seconds = 20) {
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    int status = -1;
-    while (pid_ > 0) {
-      int raw = 0;
-      if (::waitpid(pid_, &raw, WNOHANG) == pid_) {
-        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        pid_ = -1;
-      } else if (Clock::now() > deadline) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    }
-    output = files_.read("out");
-    errors = files_.read("err");
-    return status;
-  }
-
-  std::string output;  ///< Standard output, read by wait().
-  std::string errors;  ///< Standard error, read by wait().
-
- private:
-  ScratchDir files_;
-  pid_t pid_ = -1;
+  explicit Process(const std::vector<std::string>& argv)
+      : ChildProcess(argv, testsupport::ChildOutput::kFiles) {}
 };
 
 std::vector<std::string> simulateArgs(std::vector<std::string> args) {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "tests/support/scratch_dir.h"
+
 namespace {
 
 /// splitPath(path) as "dir|name|ext", checking that the parts give the path back.
@@ -43,9 +45,8 @@ TEST(FullPathTest, NormalisesAbsolutePaths) {
 TEST(FullPathTest, ResolvesRelativePathsAgainstTheCurrentDirectory) {
   const std::string saved = currentDirectory();
   ASSERT_FALSE(saved.empty());
-  char templ[] = "/tmp/paths_test_XXXXXX";
-  ASSERT_NE(mkdtemp(templ), nullptr);
-  const std::string temp = templ;
+  const ScratchDir scratch;
+  const std::string temp = scratch.dir();
   ASSERT_TRUE(setCurrentDirectory(temp));
   EXPECT_EQ(currentDirectory(), temp);
   EXPECT_EQ(fullPath("./maps/../missing//area.jpg"), temp + "/missing/area.jpg");
@@ -55,7 +56,6 @@ TEST(FullPathTest, ResolvesRelativePathsAgainstTheCurrentDirectory) {
   EXPECT_FALSE(setCurrentDirectory(""));
   EXPECT_EQ(currentDirectory(), temp);
   EXPECT_TRUE(setCurrentDirectory(saved));
-  rmdir(temp.c_str());
 }
 
 }  // namespace

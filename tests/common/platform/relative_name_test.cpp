@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/platform/paths.h"
+#include "tests/support/scratch_dir.h"
 
 TEST(RelativeName, FilesBesideBelowAndElsewhere) {
   EXPECT_EQ(relativeName("/w/run/a.cast", "/w/run"), "a.cast");
@@ -51,9 +52,8 @@ TEST(RelativeName, LongNamesAreKeptWhole) {
 
 TEST(RelativeName, FromTheCurrentDirectory) {
   const std::string here = currentDirectory();
-  char pattern[] = "/tmp/dunmore_names_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
+  const ScratchDir scratch;
+  const std::string dir = scratch.dir();
   ASSERT_TRUE(setCurrentDirectory(dir));
   // The current directory as the system gives it, which may differ from the created name.
   const std::string cwd = currentDirectory();
@@ -61,7 +61,6 @@ TEST(RelativeName, FromTheCurrentDirectory) {
   EXPECT_EQ(relativeToCurrentDirectory(cwd + "/../x/b.cast"), "../x/b.cast");
   EXPECT_EQ(relativeToCurrentDirectory("c.cast"), "c.cast");
   ASSERT_TRUE(setCurrentDirectory(here));
-  rmdir(dir.c_str());
 }
 
 // The settings dialogs' choosers keep a name below the directory without it, character for

@@ -12,8 +12,8 @@
 #include "halvex/engine/slot_scheduler.h"
 #include "halvex/engine/tracker_engine.h"
 #include "halvex/engine/tracker_model.h"
-#include "tests/halvex/scratch_dir.h"
-#include "tests/halvex/server_process.h"
+#include "tests/support/loopback_servers.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include "halvex/config/master_config.h"
 #include "halvex/config/node_graphics.h"
 #include "halvex/config/preferences.h"
-#include "tests/halvex/config/temp_files.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
 // ---- master configuration file
 
 TEST(MasterConfigTest, ListsKnownKeysInFileOrderWithRepeats) {
-  TempFiles temp;
+  ScratchDir temp;
   const std::string path = temp.write("master.cfg",
                                       "# main setup\n"
                                       "NodeFile nodes.txt\n"
@@ -40,7 +40,7 @@ TEST(MasterConfigTest, ListsKnownKeysInFileOrderWithRepeats) {
 }
 
 TEST(MasterConfigTest, IgnoresOtherCaseWrongFieldCountsAndComments) {
-  TempFiles temp;
+  ScratchDir temp;
   const std::string path = temp.write("master.cfg",
                                       "nodefile a.txt\n"
                                       "NODEFILE b.txt\n"
@@ -60,7 +60,7 @@ TEST(MasterConfigTest, IgnoresOtherCaseWrongFieldCountsAndComments) {
 // ---- input/output definitions
 
 TEST(IoDefinitionsTest, KeywordsInAnyCaseAndInputModes) {
-  TempFiles temp;
+  ScratchDir temp;
   IoDefinitions defs;
   EXPECT_TRUE(readIoDefinitions(temp.write("io1", "active input multicast\n"), defs));
   EXPECT_EQ(defs.inputMode, IoDefinitions::kInputMulticast);
@@ -83,7 +83,7 @@ TEST(IoDefinitionsTest, KeywordsInAnyCaseAndInputModes) {
 }
 
 TEST(IoDefinitionsTest, NoActiveInputSelectsTheMulticastButton) {
-  TempFiles temp;
+  ScratchDir temp;
   IoDefinitions defs;
   defs.inputMode = IoDefinitions::kInputRemoteState;
   readIoDefinitions(temp.write("io", "Input RemoteIp host\n"), defs);
@@ -92,7 +92,7 @@ TEST(IoDefinitionsTest, NoActiveInputSelectsTheMulticastButton) {
 }
 
 TEST(IoDefinitionsTest, OutputsKeepTheFirstSixAndSkipUnknownModes) {
-  TempFiles temp;
+  ScratchDir temp;
   IoDefinitions defs;
   readIoDefinitions(temp.write("io",
                                "Active Output NONE\n"
@@ -114,7 +114,7 @@ TEST(IoDefinitionsTest, OutputsKeepTheFirstSixAndSkipUnknownModes) {
 }
 
 TEST(IoDefinitionsTest, EveryKeySetsOnlyItsOwnField) {
-  TempFiles temp;
+  ScratchDir temp;
   IoDefinitions defs;
   readIoDefinitions(temp.write("io",
                                "Input MultiCastPortFile ports.mcp\n"
@@ -151,7 +151,7 @@ TEST(IoDefinitionsTest, EveryKeySetsOnlyItsOwnField) {
 }
 
 TEST(IoDefinitionsTest, ReadingResetsAllButTheBufferValues) {
-  TempFiles temp;
+  ScratchDir temp;
   IoDefinitions defs;
   const std::string first = temp.write("io1",
                                        "Active Input LOCAL_STATE\n"
@@ -185,7 +185,7 @@ TEST(IoDefinitionsTest, ReadingResetsAllButTheBufferValues) {
 // ---- preferences
 
 TEST(PreferencesTest, EveryLineSetsItsSetting) {
-  TempFiles temp;
+  ScratchDir temp;
   TrackingSettings settings;
   EXPECT_TRUE(readPreferences(temp.write("prefs",
                                          "target id 17\n"
@@ -221,7 +221,7 @@ TEST(PreferencesTest, EveryLineSetsItsSetting) {
 }
 
 TEST(PreferencesTest, CapitalRoamAndCloseCountBound) {
-  TempFiles temp;
+  ScratchDir temp;
   TrackingSettings settings;
   settings.navigationMode = 0;
   readPreferences(temp.write("prefs", "track mode ROAM\nprox number 12\n"), settings);
@@ -232,7 +232,7 @@ TEST(PreferencesTest, CapitalRoamAndCloseCountBound) {
 }
 
 TEST(PreferencesTest, UnlistedWordsAndMalformedLinesChangeNothing) {
-  TempFiles temp;
+  ScratchDir temp;
   TrackingSettings settings;
   readPreferences(temp.write("prefs",
                              "target icon yes\n"
@@ -261,7 +261,7 @@ TEST(PreferencesTest, UnlistedWordsAndMalformedLinesChangeNothing) {
 // ---- node graphics
 
 TEST(NodeGraphicsTest, DistributesDefinitionsIntoTheLists) {
-  TempFiles temp;
+  ScratchDir temp;
   NodeGraphics graphics;
   EXPECT_TRUE(graphics.read(temp.write("icons",
                                        "Default d1.jpg\n"
@@ -295,7 +295,7 @@ TEST(NodeGraphicsTest, DistributesDefinitionsIntoTheLists) {
 }
 
 TEST(NodeGraphicsTest, ReadsSizesColoursAndTheLabelFlag) {
-  TempFiles temp;
+  ScratchDir temp;
   NodeGraphics graphics;
   graphics.read(temp.write("icons",
                            "D a.jpg 1 2 3 0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8 0.9 On\n"
@@ -323,7 +323,7 @@ TEST(NodeGraphicsTest, ReadsSizesColoursAndTheLabelFlag) {
 }
 
 TEST(NodeGraphicsTest, ReadingReplacesEarlierDefinitions) {
-  TempFiles temp;
+  ScratchDir temp;
   NodeGraphics graphics;
   graphics.read(temp.write("icons1", "T t.jpg\nI5 five.jpg\nP1 p.jpg\n"));
   graphics.read(temp.write("icons2", "C c.jpg\n"));
@@ -339,7 +339,7 @@ TEST(NodeGraphicsTest, ReadingReplacesEarlierDefinitions) {
 // ---- map graphics
 
 TEST(MapGraphicsTest, ReadsNamesAndNumbersReplacingTheList) {
-  TempFiles temp;
+  ScratchDir temp;
   MapGraphics maps;
   maps.read(temp.write("maps1", "old.jpg 1 2 3 4 5 6\n"));
   EXPECT_TRUE(maps.read(temp.write("maps2",

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/halvex/config/temp_files.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ TEST(FieldFileTest, FieldAccessFailsAtOrBeyondTheLineFieldCount) {
 }
 
 TEST(FieldFileTest, MissingOrEmptyFilesYieldNoLines) {
-  TempFiles temp;
+  ScratchDir temp;
   for (const std::string& path : {temp.missing(), temp.write("empty", "")}) {
     FieldFile file(path, 2);
     EXPECT_EQ(file.lineCount(), 0);

@@ -12,8 +12,8 @@
 #include "common/platform/paths.h"
 #include "halvex/project/geo_map.h"
 #include "halvex/project/map_group_handler.h"
-#include "tests/halvex/maps/sgi_writer.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sgi_writer.h"
 
 namespace geomap_test {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "tests/halvex/maps/jpeg_writer.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

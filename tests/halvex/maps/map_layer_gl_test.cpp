@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "halvex/splash/splash_channel.h"
-#include "halvex/splash/splash_link.h"
-#include "halvex/maps/map_layer.h"
-#include "halvex/maps/map_texture.h"
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_camera.h"
+#include "halvex/maps/map_layer.h"
+#include "halvex/maps/map_texture.h"
+#include "halvex/splash/splash_channel.h"
+#include "halvex/splash/splash_link.h"
 #include "tests/halvex/maps/gl_test_window.h"
-#include "tests/halvex/maps/sgi_writer.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sgi_writer.h"
 
 namespace {
 

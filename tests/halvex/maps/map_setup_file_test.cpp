@@ -10,7 +10,7 @@
 #include <string>
 
 #include "halvex/maps/geo_reference.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

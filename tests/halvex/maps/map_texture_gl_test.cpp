@@ -12,8 +12,8 @@
 #include "halvex/maps/texture_cache.h"
 #include "tests/halvex/maps/gl_test_window.h"
 #include "tests/halvex/maps/jpeg_writer.h"
-#include "tests/halvex/maps/sgi_writer.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sgi_writer.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/halvex/maps/sgi_writer.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sgi_writer.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "halvex/streams/state_file_element.h"
 #include "tests/halvex/project/projects_fixture.h"
 #include "tests/halvex/project/scripted_prompts.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "halvex/project/local_state_group.h"
 #include "halvex/project/project_manager.h"
 #include "tests/halvex/project/scripted_prompts.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 /// What the stub groups saw, shared by all of a project's groups.
 struct Trace {

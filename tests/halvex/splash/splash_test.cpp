@@ -23,7 +23,7 @@
 #include "common/platform/process.h"
 #include "common/platform/shared_block.h"
 #include "halvex/splash/splash_link.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 // Xlib's macros (None, Bool, Status) must come after the test framework's headers.
 #include <X11/Xatom.h>

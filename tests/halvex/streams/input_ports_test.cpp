@@ -12,7 +12,7 @@
 #include "halvex/streams/port_receiver.h"
 #include "halvex/streams/position_packet.h"
 #include "halvex/tracking/node_table.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "halvex/streams/packet_builder.h"
 #include "halvex/streams/port_receiver.h"
 #include "halvex/tracking/node_table.h"
-#include "tests/halvex/scratch_dir.h"
-#include "tests/halvex/server_process.h"
+#include "tests/support/loopback_servers.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ constexpr const char* kStart = "2026-12-07T12:35:19.5";
 std::unique_ptr<testserver::ChildProcess> startPktsend(const std::vector<std::string>& args) {
   std::vector<std::string> all{PKTSEND_PATH, "--quiet"};
   all.insert(all.end(), args.begin(), args.end());
-  return std::make_unique<testserver::ChildProcess>(all, false);
+  return std::make_unique<testserver::ChildProcess>(all);
 }
 
 /// Runs pktsend to its end; returns its exit status.

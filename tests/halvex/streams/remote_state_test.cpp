@@ -16,8 +16,8 @@
 
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
-#include "tests/halvex/scratch_dir.h"
-#include "tests/halvex/server_process.h"
+#include "tests/support/loopback_servers.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

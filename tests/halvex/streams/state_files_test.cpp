@@ -12,7 +12,7 @@
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/ring_marker.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "common/popup/popup_tool_window.h"
 #include "halvex/ui/interaction_tool_window.h"
 #include "halvex/view/gl_draw_surface.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "halvex/streams/node_updates.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_table.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

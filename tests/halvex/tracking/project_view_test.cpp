@@ -15,27 +15,10 @@
 #include "halvex/app/kt_map_window.h"
 #include "halvex/project/geo_map.h"
 #include "halvex/project/map_group_handler.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sgi_writer.h"
 
 namespace {
-
-/// A verbatim one-byte RGB SGI picture of one colour.
-std::string solidSgi(int width, int height, unsigned char r, unsigned char g, unsigned char b) {
-  std::string data(512, '\0');
-  auto put16 = [&](int at, int v) {
-    data[at] = static_cast<char>(v >> 8);
-    data[at + 1] = static_cast<char>(v & 0xFF);
-  };
-  put16(0, 474);
-  data[3] = 1;  // one byte a value, verbatim
-  put16(4, 3);
-  put16(6, width);
-  put16(8, height);
-  put16(10, 3);
-  data[19] = static_cast<char>(255);  // largest value
-  for (unsigned char value : {r, g, b}) data.append(static_cast<size_t>(width) * height, value);
-  return data;
-}
 
 /// Runs xdotool `command` in the background, so that the loop sees the events as they come.
 void xdo(const std::string& command) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "halvex/streams/local_state_file.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

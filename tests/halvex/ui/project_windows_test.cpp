@@ -15,20 +15,20 @@
 #include <vector>
 
 #include "common/platform/paths.h"
+#include "halvex/gl/view_camera.h"
+#include "halvex/project/column_attributes_dialog.h"
+#include "halvex/project/csv_group.h"
+#include "halvex/project/local_state_group.h"
 #include "halvex/project/project_file.h"
 #include "halvex/project/project_manager.h"
 #include "halvex/streams/state_file_element.h"
-#include "halvex/project/column_attributes_dialog.h"
-#include "halvex/project/csv_group.h"
 #include "halvex/ui/name_dialog.h"
 #include "halvex/ui/project_prompts_fltk.h"
-#include "halvex/project/local_state_group.h"
 #include "halvex/view/scene.h"
-#include "halvex/gl/view_camera.h"
 #include "tests/halvex/project/scripted_prompts.h"
-#include "tests/halvex/scratch_dir.h"
 #include "tests/halvex/ui/ui_test_support.h"
 #include "tests/halvex/view/scene_test_support.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "halvex/gl/view_camera.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

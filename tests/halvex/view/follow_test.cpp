@@ -7,7 +7,7 @@
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/tracking_settings.h"
 #include "halvex/view/follow_frame.h"
-#include "tests/halvex/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sgi_writer.h"
+
 namespace scene_test {
 
 namespace {
@@ -17,36 +20,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kMapTimeoutSeconds = 5.0;
 constexpr double kFrameTimeoutSeconds = 5.0;
-constexpr int kSgiHeaderBytes = 512;
-constexpr int kSgiMagic = 474;
-
-/// A directory of the test process's own, removed at exit.
-struct ScratchDir {
-  ScratchDir()
-      : path((std::filesystem::temp_directory_path() /
-              ("halvex_scene_test_" + std::to_string(getpid())))
-                 .string()) {
-    std::filesystem::create_directories(path);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  std::string path;
-};
 
 const std::string& scratchDir() {
   static const ScratchDir dir;
-  return dir.path;
-}
-
-void putBig16(std::string& out, size_t at, int value) {
-  out[at] = static_cast<char>((value >> 8) & 0xFF);
-  out[at + 1] = static_cast<char>(value & 0xFF);
-}
-
-void putBig32(std::string& out, size_t at, long value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+  return dir.dir();
 }
 
 }  // namespace
@@ -153,19 +130,7 @@ std::string writeScratchFile(const std::string& name, const std::string& text) {
 
 std::string writeSolidSgi(const std::string& name, int width, int height, unsigned char r,
                           unsigned char g, unsigned char b) {
-  std::string data(kSgiHeaderBytes, '\0');
-  putBig16(data, 0, kSgiMagic);
-  data[2] = 0;  // verbatim
-  data[3] = 1;  // one byte a value
-  putBig16(data, 4, 3);
-  putBig16(data, 6, width);
-  putBig16(data, 8, height);
-  putBig16(data, 10, 3);
-  putBig32(data, 12, 0);
-  putBig32(data, 16, 255);
-  const unsigned char channel[3] = {r, g, b};
-  for (unsigned char value : channel) data.append(static_cast<size_t>(width) * height, value);
-  return writeScratchFile(name, data);
+  return writeScratchFile(name, solidSgi(width, height, r, g, b));
 }
 
 }  // namespace scene_test

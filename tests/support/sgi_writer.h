@@ -1,5 +1,7 @@
 // Writes SGI image files for the tests: verbatim or run-length, one or two bytes a value, in
-// either byte order, so that the reader meets every layout it must handle.
+// either byte order, so that the reader meets every layout it must handle; and the plain
+// one-colour RGB pictures that map and view tests lay on the ground. The one SGI writer of
+// every test.
 #pragma once
 
 #include <cstdint>
@@ -139,4 +141,11 @@ inline std::string encodeSgi(const SgiPicture& p) {
     }
   }
   return out.data();
+}
+
+/// The file bytes of a verbatim one-byte RGB picture of one colour.
+inline std::string solidSgi(int width, int height, unsigned char r, unsigned char g,
+                            unsigned char b) {
+  const unsigned char colour[3] = {r, g, b};
+  return encodeSgi(makeSgiPicture(width, height, 3, [&](int, int, int z) { return colour[z]; }));
 }

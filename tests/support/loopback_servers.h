@@ -1,14 +1,10 @@
 // Servers on 127.0.0.1 run as child processes for the state fetch tests and benchmark: the
-// python HTTP file server over a directory, and the raw byte server beside this file.
+// python HTTP file server over a directory, and the raw byte server of the streams tests.
 #pragma once
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,75 +15,12 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/child_process.h"
 
 namespace testserver {
 
-/// A child process, terminated and reaped when this goes.
-class ChildProcess {
- public:
-  /// Starts argv[0] (looked up in PATH) with standard error discarded. With captureOutput its
-  /// standard output can be read through outputLine(), otherwise it is discarded too.
-  ChildProcess(const std::vector<std::string>& argv, bool captureOutput) {
-    int pipeFds[2] = {-1, -1};
-    if (captureOutput && ::pipe2(pipeFds, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (captureOutput) {
-      posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    } else {
-      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    }
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    if (captureOutput) {
-      ::close(pipeFds[1]);
-      output_ = pipeFds[0];
-    }
-  }
-  ~ChildProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (output_ >= 0) ::close(output_);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  /// Waits for the process to end by itself; its exit status, or -1.
-  int wait() {
-    int status = 0;
-    if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_) return -1;
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  /// Asks the process to end (SIGTERM) and waits for it; its exit status, or -1.
-  int terminate() {
-    if (pid_ > 0) ::kill(pid_, SIGTERM);
-    return wait();
-  }
-
-  /// Whether the process was started and has not ended.
-  bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-
-  /// The next line of the child's standard output, without its line feed; empty at its end.
-  std::string outputLine() {
-    std::string line;
-    char c;
-    while (output_ >= 0 && ::read(output_, &c, 1) == 1 && c != '\n') line += c;
-    return line;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int output_ = -1;
-};
+using testsupport::ChildOutput;
+using testsupport::ChildProcess;
 
 /// A TCP port on 127.0.0.1 that was free a moment ago.
 inline int freeLoopbackPort() {
@@ -128,8 +61,7 @@ class HttpFileServer {
       const int port = freeLoopbackPort();
       process_ = std::make_unique<ChildProcess>(
           std::vector<std::string>{"python3", "-m", "http.server", "--bind", "127.0.0.1",
-                                   std::to_string(port), "--directory", dir},
-          false);
+                                   std::to_string(port), "--directory", dir});
       const auto deadline =
           std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartWaitMs);
       while (process_->running() && std::chrono::steady_clock::now() < deadline) {
@@ -156,7 +88,7 @@ class RawServer {
   RawServer(const std::string& script, const std::vector<std::string>& options) {
     std::vector<std::string> argv{"python3", script};
     argv.insert(argv.end(), options.begin(), options.end());
-    process_ = std::make_unique<ChildProcess>(argv, true);
+    process_ = std::make_unique<ChildProcess>(argv, ChildOutput::kPipe);
     port_ = std::atoi(process_->outputLine().c_str());
   }
 

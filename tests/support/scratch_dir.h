@@ -1,4 +1,5 @@
-// A scratch directory for tests that work with real files, removed with everything in it.
+// A scratch directory for tests that work with real files, removed with everything in it. The
+// one temporary-folder helper of every test.
 #pragma once
 
 #include <stdlib.h>
@@ -21,6 +22,9 @@ class ScratchDir {
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
+
+  /// A path in the directory where no file exists.
+  std::string missing() const { return path("no such file"); }
 
   /// Path of `name` inside the directory.
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
