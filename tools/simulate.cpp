@@ -23,6 +23,7 @@
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/node_table.h"
+#include "tools/fleet_routes.h"
 #include "tools/tool_options.h"
 
 #ifndef HALVEX_DEMO_NODES
@@ -31,6 +32,13 @@
 
 namespace {
 
+using fleet_routes::makeRing;
+using fleet_routes::makeTour;
+using fleet_routes::Point;
+using fleet_routes::Random;
+using fleet_routes::Route;
+using fleet_routes::uniform;
+using fleet_routes::within;
 using tool_options::parseDouble;
 using tool_options::parseIds;
 using tool_options::parseLong;
@@ -89,8 +97,6 @@ constexpr double kMaxHalt = 25;              ///< Longest halt, vehicle seconds.
 constexpr double kSpeedResponse = 4;         ///< Seconds to reach a new speed, roughly.
 constexpr double kInitialSilentShare = 0.1;  ///< Vehicles already silent at the start.
 constexpr double kMaxLatency = 0.6;          ///< Largest age of a fresh report, seconds.
-constexpr int kRingSamples = 120;            ///< Polyline points of a ring route.
-constexpr int kTourSamplesPerLeg = 24;       ///< Polyline points between two tour waypoints.
 
 struct Options {
   std::string file = "fleet-state.txt";
@@ -264,122 +270,6 @@ bool buildTable(const std::vector<Entry>& vehicles, NodeTable& table) {
   ok = ok && table.readNodeFile(("/proc/self/fd/" + std::to_string(fd)).c_str());
   ::close(fd);
   return ok && table.count() == static_cast<int>(vehicles.size());
-}
-
-/// A point on the local plane around the region centre: metres east and north.
-struct Point {
-  double x = 0;
-  double y = 0;
-};
-
-/// A closed route: a polyline driven by distance along it.
-class Route {
- public:
-  Route(std::vector<Point> points, std::string label)
-      : points_(std::move(points)), label_(std::move(label)) {
-    lengths_.push_back(0);
-    for (size_t i = 0; i < points_.size(); ++i) {
-      const Point& a = points_[i];
-      const Point& b = points_[(i + 1) % points_.size()];
-      lengths_.push_back(lengths_.back() + std::hypot(b.x - a.x, b.y - a.y));
-    }
-  }
-
-  /// The point `s` metres along the route from its start (any s, the route being closed).
-  Point at(double s) const {
-    const double total = lengths_.back();
-    if (total <= 0) return points_.front();
-    s = std::fmod(s, total);
-    if (s < 0) s += total;
-    const size_t i = static_cast<size_t>(std::upper_bound(lengths_.begin(), lengths_.end(), s) -
-                                         lengths_.begin() - 1);
-    const size_t k = std::min(i, points_.size() - 1);
-    const Point& a = points_[k];
-    const Point& b = points_[(k + 1) % points_.size()];
-    const double span = lengths_[k + 1] - lengths_[k];
-    const double f = span > 0 ? (s - lengths_[k]) / span : 0;
-    return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
-  }
-
-  double length() const { return lengths_.back(); }
-  const std::string& label() const { return label_; }
-
- private:
-  std::vector<Point> points_;
-  std::vector<double> lengths_;  ///< Distance from the start to each point, and the total.
-  std::string label_;
-};
-
-using Random = std::mt19937_64;
-
-double uniform(Random& rng, double low, double high) {
-  return std::uniform_real_distribution<double>(low, high)(rng);
-}
-
-/// Brings a point inside the region's circle.
-Point within(Point p, double radius) {
-  const double r = std::hypot(p.x, p.y);
-  if (r > radius) {
-    p.x *= radius / r;
-    p.y *= radius / r;
-  }
-  return p;
-}
-
-/// A ring road: a wavy ellipse somewhere in the region.
-Route makeRing(Random& rng, double radius, int number) {
-  const double centreAngle = uniform(rng, 0, 2 * kPi);
-  const double centreDistance = uniform(rng, 0, 0.45 * radius);
-  const Point centre{centreDistance * std::cos(centreAngle),
-                     centreDistance * std::sin(centreAngle)};
-  const double size = std::min(uniform(rng, 0.2, 0.5) * radius, 0.95 * radius - centreDistance);
-  const double squash = uniform(rng, 0.6, 1.0);
-  const double tilt = uniform(rng, 0, kPi);
-  const double wavePhase = uniform(rng, 0, 2 * kPi);
-  const bool clockwise = uniform(rng, 0, 1) < 0.5;
-  std::vector<Point> points;
-  for (int i = 0; i < kRingSamples; ++i) {
-    const double t = 2 * kPi * i / kRingSamples * (clockwise ? -1 : 1);
-    const double r = size * (1 + 0.08 * std::sin(3 * t + wavePhase));
-    const double ex = r * std::cos(t);
-    const double ey = r * squash * std::sin(t);
-    points.push_back(within({centre.x + ex * std::cos(tilt) - ey * std::sin(tilt),
-                             centre.y + ex * std::sin(tilt) + ey * std::cos(tilt)},
-                            radius));
-  }
-  return Route(points, "ring " + std::to_string(number));
-}
-
-/// A waypoint tour: a smooth closed curve through four to six points around the region.
-Route makeTour(Random& rng, double radius, int number) {
-  const int count = std::uniform_int_distribution<int>(4, 6)(rng);
-  const double start = uniform(rng, 0, 2 * kPi);
-  std::vector<Point> waypoints;
-  for (int i = 0; i < count; ++i) {
-    const double angle = start + 2 * kPi * (i + uniform(rng, -0.3, 0.3)) / count;
-    const double distance = uniform(rng, 0.25, 0.9) * radius;
-    waypoints.push_back({distance * std::cos(angle), distance * std::sin(angle)});
-  }
-  if (uniform(rng, 0, 1) < 0.5) std::reverse(waypoints.begin(), waypoints.end());
-  // Catmull-Rom through the waypoints, closed.
-  std::vector<Point> points;
-  for (int i = 0; i < count; ++i) {
-    const Point& p0 = waypoints[static_cast<size_t>((i + count - 1) % count)];
-    const Point& p1 = waypoints[static_cast<size_t>(i)];
-    const Point& p2 = waypoints[static_cast<size_t>((i + 1) % count)];
-    const Point& p3 = waypoints[static_cast<size_t>((i + 2) % count)];
-    for (int k = 0; k < kTourSamplesPerLeg; ++k) {
-      const double t = static_cast<double>(k) / kTourSamplesPerLeg;
-      const double t2 = t * t, t3 = t2 * t;
-      auto blend = [&](double a, double b, double c, double d) {
-        return 0.5 * (2 * b + (c - a) * t + (2 * a - 5 * b + 4 * c - d) * t2 +
-                      (3 * b - a - 3 * c + d) * t3);
-      };
-      points.push_back(
-          within({blend(p0.x, p1.x, p2.x, p3.x), blend(p0.y, p1.y, p2.y, p3.y)}, radius));
-    }
-  }
-  return Route(points, "route " + std::to_string(number));
 }
 
 /// Vehicles that drive together: one route, one distance along it, one speed.
