@@ -15,21 +15,19 @@
 #include "halvex/net/multicast_socket.h"
 #include "halvex/streams/packet_builder.h"
 #include "halvex/streams/position_packet.h"
+#include "tests/support/child_process.h"
 
 namespace {
 
 /// Runs pktsend with `args` through the shell; returns its exit status and sets `output` to
 /// what it wrote on standard output and standard error.
 int pktsend(const std::string& args, std::string* output = nullptr) {
-  const std::string command = std::string(PKTSEND_PATH) + " " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  std::array<char, 512> chunk;
-  while (fgets(chunk.data(), chunk.size(), pipe) != nullptr) text += chunk.data();
-  const int status = pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  testsupport::ChildProcess child(
+      {"/bin/sh", "-c", std::string(PKTSEND_PATH) + " " + args + " 2>&1"},
+      testsupport::ChildOutput::kFiles);
+  const int status = child.wait();
+  if (output != nullptr) *output = child.output;
+  return status;
 }
 
 TEST(Pktsend, HelpExplainsEveryOption) {

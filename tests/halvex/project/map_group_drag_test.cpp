@@ -21,7 +21,7 @@
 #include "halvex/project/map_group_handler.h"
 #include "halvex/maps/map_texture.h"
 #include "halvex/gl/pointer_ground.h"
-#include "tests/halvex/maps/geomap_test_support.h"
+#include "tests/halvex/project/geomap_test_support.h"
 #include "tests/halvex/view/scene_test_support.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_camera.h"
 #include "halvex/maps/map_texture.h"
-#include "tests/halvex/maps/geomap_test_support.h"
+#include "tests/halvex/project/geomap_test_support.h"
 #include "tests/halvex/maps/gl_test_window.h"
 
 namespace {
