@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "common/platform/paths.h"
-#include "halvex/splash/splash_link.h"
 #include "halvex/app/kt_map_window.h"
+#include "halvex/splash/splash_link.h"
 #include "halvex/view/gl_draw_surface.h"
 
 namespace {

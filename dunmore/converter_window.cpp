@@ -14,8 +14,8 @@
 #include <cstdio>
 
 #include "common/platform/paths.h"
-#include "common/popup/popup_tool_window.h"
 #include "common/popup/mouse_button_poller.h"
+#include "common/popup/popup_tool_window.h"
 
 namespace dunmore {
 

@@ -9,11 +9,11 @@
 #include "common/gl/mesh_shape.h"
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
+#include "halvex/app/kt_map_window.h"
 #include "halvex/engine/headless.h"
 #include "halvex/splash/splash_channel.h"
 #include "halvex/splash/splash_link.h"
 #include "halvex/splash/splash_window.h"
-#include "halvex/app/kt_map_window.h"
 #include "halvex/view/gl_draw_surface.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "halvex/core/config_words.h"
 #include "halvex/config/field_file.h"
+#include "halvex/core/config_words.h"
 
 using config::sameWord;
 

@@ -6,10 +6,10 @@
 #include <cmath>
 
 #include "halvex/core/load_status.h"
-#include "halvex/maps/corner_geometry.h"
-#include "halvex/maps/map_texture.h"
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_camera.h"
+#include "halvex/maps/corner_geometry.h"
+#include "halvex/maps/map_texture.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 
 #include "common/platform/paths.h"
 #include "halvex/core/load_status.h"
+#include "halvex/gl/gl_extensions.h"
 #include "halvex/maps/jpeg_image.h"
 #include "halvex/maps/sgi_image.h"
 #include "halvex/maps/texture_cache.h"
-#include "halvex/gl/gl_extensions.h"
 
 int gMapLoadCountdown = 0;
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "halvex/project/project_prompts.h"
 #include "halvex/project/column_attributes_dialog.h"
+#include "halvex/project/project_prompts.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "halvex/config/field_file.h"
 #include "halvex/project/project_file.h"
 #include "halvex/project/project_prompts.h"
-#include "halvex/tracking/ring_marker.h"
 #include "halvex/streams/state_file_element.h"
+#include "halvex/tracking/ring_marker.h"
 #include "halvex/view/ring_marker_draw.h"
 
 namespace {

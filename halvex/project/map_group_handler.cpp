@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <string>
 
-#include "common/popup/hover_button.h"
 #include "common/platform/paths.h"
+#include "common/popup/hover_button.h"
 #include "common/popup/popup_tool_window.h"
 #include "halvex/config/field_file.h"
-#include "halvex/project/project_file.h"
 #include "halvex/maps/map_texture.h"
+#include "halvex/project/project_file.h"
 
 namespace {
 

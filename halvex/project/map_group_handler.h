@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "halvex/project/project_group.h"
 #include "halvex/project/geo_map.h"
+#include "halvex/project/project_group.h"
 
 class Fl_File_Chooser;
 class HoverButton;

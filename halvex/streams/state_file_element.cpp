@@ -2,8 +2,8 @@
 
 #include "common/dlink_list.h"
 #include "halvex/streams/dgc_reader.h"
-#include "halvex/tracking/ring_marker.h"
 #include "halvex/streams/state_record.h"
+#include "halvex/tracking/ring_marker.h"
 
 /// Keeps the markers of an element's file; state records are only checked.
 class ElementStateHandler : public DgcHandler {

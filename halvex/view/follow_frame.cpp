@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "common/platform/perf_counter.h"
+#include "halvex/gl/view_camera.h"
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/tracking_settings.h"
-#include "halvex/gl/view_camera.h"
 
 namespace {
 

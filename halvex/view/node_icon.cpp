@@ -9,12 +9,12 @@
 
 #include "common/platform/perf_counter.h"
 #include "halvex/core/load_status.h"
+#include "halvex/gl/draw_context.h"
+#include "halvex/gl/view_local.h"
 #include "halvex/maps/map_texture.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/tracking_settings.h"
-#include "halvex/gl/draw_context.h"
 #include "halvex/view/gl_text.h"
-#include "halvex/gl/view_local.h"
 
 int gNodeIconLoadCountdown = 0;
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "halvex/gl/draw_context.h"
-#include "halvex/view/gl_text.h"
 #include "halvex/gl/pointer_ground.h"
 #include "halvex/gl/view_camera.h"
+#include "halvex/view/gl_text.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include "common/angles.h"
 #include "common/gl/mesh_shape.h"
-#include "halvex/tracking/ring_marker.h"
 #include "halvex/gl/draw_context.h"
-#include "halvex/view/gl_text.h"
 #include "halvex/gl/view_local.h"
+#include "halvex/tracking/ring_marker.h"
+#include "halvex/view/gl_text.h"
 
 namespace {
 

@@ -4,20 +4,20 @@
 
 #include "common/platform/perf_counter.h"
 #include "common/platform/wall_clock.h"
-#include "halvex/core/load_status.h"
 #include "halvex/config/map_graphics.h"
+#include "halvex/core/load_status.h"
+#include "halvex/gl/draw_context.h"
+#include "halvex/gl/gl_extensions.h"
+#include "halvex/gl/view_camera.h"
 #include "halvex/maps/map_layer.h"
-#include "halvex/tracking/ring_marker.h"
 #include "halvex/tracking/node_role.h"
 #include "halvex/tracking/node_table.h"
+#include "halvex/tracking/ring_marker.h"
 #include "halvex/tracking/tracking_settings.h"
-#include "halvex/gl/draw_context.h"
 #include "halvex/view/follow_frame.h"
-#include "halvex/gl/gl_extensions.h"
 #include "halvex/view/node_icon.h"
 #include "halvex/view/readout_draw.h"
 #include "halvex/view/ring_marker_draw.h"
-#include "halvex/gl/view_camera.h"
 
 namespace {
 

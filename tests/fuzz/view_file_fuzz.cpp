@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "halvex/gl/view_camera.h"
 #include "halvex/gl/pointer_ground.h"
+#include "halvex/gl/view_camera.h"
 #include "tests/fuzz/memory_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

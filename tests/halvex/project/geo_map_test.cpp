@@ -12,8 +12,8 @@
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_camera.h"
 #include "halvex/maps/map_texture.h"
-#include "tests/halvex/project/geomap_test_support.h"
 #include "tests/halvex/maps/gl_test_window.h"
+#include "tests/halvex/project/geomap_test_support.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "common/name_registry.h"
 #include "common/platform/mouse_buttons.h"
 #include "common/popup/popup_tool_window.h"
-#include "halvex/project/map_group_handler.h"
-#include "halvex/maps/map_texture.h"
 #include "halvex/gl/pointer_ground.h"
+#include "halvex/maps/map_texture.h"
+#include "halvex/project/map_group_handler.h"
 #include "tests/halvex/project/geomap_test_support.h"
 #include "tests/halvex/view/scene_test_support.h"
 

@@ -11,9 +11,9 @@
 #include "common/popup/hover_button.h"
 #include "common/popup/popup_tool_window.h"
 #include "halvex/config/field_file.h"
-#include "halvex/project/map_group_handler.h"
-#include "halvex/maps/map_texture.h"
 #include "halvex/gl/view_camera.h"
+#include "halvex/maps/map_texture.h"
+#include "halvex/project/map_group_handler.h"
 #include "tests/halvex/project/geomap_test_support.h"
 
 namespace {

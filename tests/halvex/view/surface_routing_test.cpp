@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "halvex/view/gl_draw_surface.h"
 #include "halvex/gl/view_camera.h"
+#include "halvex/view/gl_draw_surface.h"
 #include "tests/halvex/view/scene_test_support.h"
 
 namespace {
