@@ -12,18 +12,14 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <random>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "common/angles.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/node_table.h"
-#include "tools/fleet_routes.h"
+#include "tools/fleet.h"
 #include "tools/tool_options.h"
 
 #ifndef HALVEX_DEMO_NODES
@@ -32,13 +28,8 @@
 
 namespace {
 
-using fleet_routes::makeRing;
-using fleet_routes::makeTour;
-using fleet_routes::Point;
-using fleet_routes::Random;
-using fleet_routes::Route;
-using fleet_routes::uniform;
-using fleet_routes::within;
+using fleet::Entry;
+using fleet::Fleet;
 using tool_options::parseDouble;
 using tool_options::parseIds;
 using tool_options::parseLong;
@@ -84,19 +75,7 @@ const char kUsage[] =
     "cannot be read or the first state file cannot be written, 2 on a usage error.\n";
 
 constexpr int kMaxNodeId = NodeTable::kMaxId;
-constexpr double kMetresPerDegree = 111320.0;
 constexpr double kNanosPerSecond = 1e9;
-constexpr int kHoldingEvery = 10;            ///< Every tenth vehicle holds a post.
-constexpr double kConvoySpacing = 150;       ///< Metres between convoy vehicles.
-constexpr double kMinSpeed = 11;             ///< Slowest cruising speed, m/s (40 km/h).
-constexpr double kMaxSpeed = 22;             ///< Fastest cruising speed, m/s (80 km/h).
-constexpr double kSpeedSwing = 0.2;          ///< Cruising speed varies by this fraction.
-constexpr double kMeanHaltInterval = 150;    ///< Mean vehicle seconds between a group's halts.
-constexpr double kMinHalt = 8;               ///< Shortest halt, vehicle seconds.
-constexpr double kMaxHalt = 25;              ///< Longest halt, vehicle seconds.
-constexpr double kSpeedResponse = 4;         ///< Seconds to reach a new speed, roughly.
-constexpr double kInitialSilentShare = 0.1;  ///< Vehicles already silent at the start.
-constexpr double kMaxLatency = 0.6;          ///< Largest age of a fresh report, seconds.
 
 struct Options {
   std::string file = "fleet-state.txt";
@@ -194,12 +173,6 @@ int parseOptions(int argc, char** argv, Options& o) {
   return -1;
 }
 
-/// A vehicle as the node table will know it.
-struct Entry {
-  int id;
-  std::string name;
-};
-
 /// The node list's vehicles in file order; false when the file cannot be read.
 bool readNodeList(const std::string& path, std::vector<Entry>& entries) {
   NodeTable table;
@@ -260,6 +233,20 @@ int chooseVehicles(const Options& o, std::vector<Entry>& vehicles) {
   return -1;
 }
 
+/// What the fleet takes from the options.
+fleet::Settings fleetSettings(const Options& o) {
+  fleet::Settings s;
+  s.seed = o.seed;
+  s.lat = o.lat;
+  s.lon = o.lon;
+  s.radius = o.radius;
+  s.timeScale = o.timeScale;
+  s.idleAfter = o.idleAfter;
+  s.lostAfter = o.lostAfter;
+  s.pauseEvery = o.pauseEvery;
+  return s;
+}
+
 /// Fills `table` with exactly `vehicles` through a node list held in memory.
 bool buildTable(const std::vector<Entry>& vehicles, NodeTable& table) {
   std::string text;
@@ -271,210 +258,6 @@ bool buildTable(const std::vector<Entry>& vehicles, NodeTable& table) {
   ::close(fd);
   return ok && table.count() == static_cast<int>(vehicles.size());
 }
-
-/// Vehicles that drive together: one route, one distance along it, one speed.
-struct Group {
-  int route = 0;
-  double distance = 0;      ///< Metres along the route of the group's lead.
-  double cruise = 0;        ///< Cruising speed, m/s.
-  double swingPeriod = 60;  ///< Seconds of one cycle of the speed's variation.
-  double swingPhase = 0;
-  double speedFactor = 1;  ///< 0 halted .. 1 cruising, eased towards its goal.
-  bool halted = false;
-  double haltEnd = 0;   ///< Vehicle clock, seconds.
-  double nextHalt = 0;  ///< Vehicle clock, seconds.
-  double speed = 0;     ///< Current speed, m/s.
-};
-
-/// One simulated vehicle and what its last report said.
-struct Vehicle {
-  int id = 0;
-  std::string name;
-  int group = -1;      ///< -1 when holding a post.
-  int place = 0;       ///< Position in its convoy, 0 the lead.
-  Point post;          ///< Where a holding vehicle stands.
-  double latency = 0;  ///< Age of a fresh report, seconds.
-  bool silent = false;
-  double silenceEnd = 0;   ///< Wall clock since the start, seconds.
-  double nextSilence = 0;  ///< Wall clock since the start, seconds.
-  double lastReport = 0;   ///< Wall clock since the start of the last report, seconds.
-  Point reported;          ///< Position of the last report.
-  std::string comment1, comment2;
-};
-
-/// The fleet: routes, groups and vehicles, advanced step by step.
-class Fleet {
- public:
-  Fleet(const Options& o, const std::vector<Entry>& entries) : o_(o), rng_(o.seed) {
-    const double radius = o.radius;
-    // Convoys: vehicles whose names agree up to a comma.
-    std::vector<std::string> convoyKeys;
-    for (size_t i = 0; i < entries.size(); ++i) {
-      Vehicle v;
-      v.id = entries[i].id;
-      v.name = entries[i].name;
-      v.latency = uniform(rng_, 0.2, 1.0) * std::min(kMaxLatency, 0.25 * o.idleAfter);
-      if (i % kHoldingEvery == 0) {
-        const double angle = uniform(rng_, 0, 2 * kPi);
-        const double distance = i == 0 ? 0 : uniform(rng_, 0.1, 0.6) * radius;
-        v.post = {distance * std::cos(angle), distance * std::sin(angle)};
-      } else {
-        const size_t comma = v.name.find(',');
-        const std::string key = comma == std::string::npos ? "" : v.name.substr(0, comma);
-        int group = -1;
-        for (size_t g = 0; g < convoyKeys.size(); ++g) {
-          if (!key.empty() && convoyKeys[g] == key) group = static_cast<int>(g);
-        }
-        if (group < 0) {
-          group = static_cast<int>(groups_.size());
-          groups_.emplace_back();
-          convoyKeys.push_back(key);
-        } else {
-          for (const Vehicle& other : vehicles_) v.place += other.group == group ? 1 : 0;
-        }
-        v.group = group;
-      }
-      vehicles_.push_back(v);
-    }
-    // About three groups to a route, alternating rings and tours.
-    const int routeCount = std::max(1, static_cast<int>(groups_.size() + 2) / 3);
-    for (int r = 0; r < routeCount; ++r) {
-      routes_.push_back(r % 2 == 0 ? makeTour(rng_, radius, r + 1) : makeRing(rng_, radius, r + 1));
-    }
-    for (size_t g = 0; g < groups_.size(); ++g) {
-      Group& group = groups_[g];
-      group.route = static_cast<int>(g % routes_.size());
-      group.distance = uniform(rng_, 0, routes_[static_cast<size_t>(group.route)].length());
-      group.cruise = uniform(rng_, kMinSpeed, kMaxSpeed);
-      group.swingPeriod = uniform(rng_, 30, 90);
-      group.swingPhase = uniform(rng_, 0, 2 * kPi);
-      group.nextHalt = exponential(kMeanHaltInterval);
-      group.speed = group.cruise;
-    }
-    // Every vehicle has reported once just before the start; some have been silent for a while
-    // already, so that idle and lost ones show from the start (never the first, which the demo
-    // follows).
-    std::vector<size_t> others;
-    for (size_t i = 0; i < vehicles_.size(); ++i) {
-      Vehicle& v = vehicles_[i];
-      v.nextSilence = o.pauseEvery > 0 ? exponential(o.pauseEvery) : 0;
-      v.lastReport = -v.latency;
-      v.reported = positionOf(v, 0);
-      describe(v);
-      if (i > 0) others.push_back(i);
-    }
-    std::shuffle(others.begin(), others.end(), rng_);
-    size_t silentCount = 0;
-    if (o.pauseEvery > 0 && !others.empty()) {
-      silentCount = std::max<size_t>(
-          1, static_cast<size_t>(std::lround(kInitialSilentShare * vehicles_.size())));
-    }
-    for (size_t k = 0; k < silentCount; ++k) {
-      Vehicle& v = vehicles_[others[k]];
-      v.silent = true;
-      v.lastReport = -uniform(rng_, 0, 1.2 * o.lostAfter);
-      v.silenceEnd = uniform(rng_, 0.3, 1.0) * longestSilence();
-      v.reported = positionOf(v, v.lastReport * o.timeScale);
-      describe(v);
-    }
-  }
-
-  /// Advances the vehicles to `wall` seconds since the start.
-  void advance(double wall) {
-    const double now = wall * o_.timeScale;  // the vehicles' clock
-    const double step = std::max(0.0, now - clock_);
-    clock_ = now;
-    for (Group& g : groups_) {
-      if (g.halted && now >= g.haltEnd) {
-        g.halted = false;
-        g.nextHalt = now + exponential(kMeanHaltInterval);
-      } else if (!g.halted && now >= g.nextHalt) {
-        g.halted = true;
-        g.haltEnd = now + uniform(rng_, kMinHalt, kMaxHalt);
-      }
-      const double goal = g.halted ? 0.0 : 1.0;
-      g.speedFactor += (goal - g.speedFactor) * std::min(1.0, step / kSpeedResponse);
-      const double swing = 1 + kSpeedSwing * std::sin(2 * kPi * now / g.swingPeriod + g.swingPhase);
-      g.speed = g.cruise * swing * g.speedFactor;
-      g.distance += g.speed * step;
-    }
-    for (Vehicle& v : vehicles_) {
-      if (v.silent && wall >= v.silenceEnd) {
-        v.silent = false;
-        if (o_.pauseEvery > 0) v.nextSilence = wall + exponential(o_.pauseEvery);
-      } else if (!v.silent && o_.pauseEvery > 0 && wall >= v.nextSilence) {
-        v.silent = true;
-        v.silenceEnd = wall + uniform(rng_, shortestSilence(), longestSilence());
-      }
-      if (v.silent) continue;
-      v.lastReport = wall - v.latency * uniform(rng_, 0.8, 1.2);
-      v.reported = positionOf(v, now);
-      describe(v);
-    }
-  }
-
-  /// Writes each vehicle's last report into its node record, as seen at `wall` seconds since
-  /// the start; `epoch` is the wall clock at the start.
-  void publish(NodeTable& table, double wall, double epoch) const {
-    const double cosLat = std::max(std::cos(o_.lat * kPi / 180), 1e-6);
-    for (const Vehicle& v : vehicles_) {
-      NodeRecord* node = table.nodeById(v.id);
-      if (node == nullptr) continue;
-      // The status follows the age as the record shows it, in milliseconds.
-      const double age = std::round(std::max(0.0, wall - v.lastReport) * 1000) / 1000;
-      const int status = age >= o_.lostAfter   ? NodeRecord::kLost
-                         : age >= o_.idleAfter ? NodeRecord::kIdle
-                                               : NodeRecord::kAlive;
-      const double lat = std::clamp(o_.lat + v.reported.y / kMetresPerDegree, -90.0, 90.0);
-      const double lon = std::remainder(o_.lon + v.reported.x / (kMetresPerDegree * cosLat), 360.0);
-      node->applyStateRecord(lat, lon, status, v.comment1.c_str(), v.comment2.c_str(), age,
-                             v.name.c_str());
-      const double reportTime = epoch + v.lastReport;
-      const double whole = std::floor(reportTime);
-      node->lock();
-      node->lastPacketTime.seconds = static_cast<int64_t>(whole);
-      node->lastPacketTime.milliseconds =
-          std::min(999, static_cast<int>((reportTime - whole) * 1000));
-      node->unlock();
-    }
-  }
-
-  size_t size() const { return vehicles_.size(); }
-
- private:
-  double exponential(double mean) { return std::exponential_distribution<double>(1 / mean)(rng_); }
-  double shortestSilence() const { return o_.idleAfter + 0.5 * (o_.lostAfter - o_.idleAfter); }
-  double longestSilence() const { return 2.5 * o_.lostAfter; }
-
-  /// Where vehicle v is at `now` on the vehicles' clock (its group's distance being current).
-  Point positionOf(const Vehicle& v, double now) const {
-    if (v.group < 0) return v.post;
-    const Group& g = groups_[static_cast<size_t>(v.group)];
-    // Before the start (a report from the past), the group is put back at cruising speed.
-    const double back = now < clock_ ? (clock_ - now) * g.cruise : 0;
-    return routes_[static_cast<size_t>(g.route)].at(g.distance - back - v.place * kConvoySpacing);
-  }
-
-  /// Sets the comments of a fresh report.
-  void describe(Vehicle& v) const {
-    if (v.group < 0) {
-      v.comment1 = "post";
-      v.comment2 = "holding";
-      return;
-    }
-    const Group& g = groups_[static_cast<size_t>(v.group)];
-    v.comment1 = routes_[static_cast<size_t>(g.route)].label();
-    const long kmh = std::lround(g.speed * 3.6);
-    v.comment2 = kmh < 1 ? "halted" : "moving " + std::to_string(kmh) + " km/h";
-  }
-
-  const Options& o_;
-  Random rng_;
-  std::vector<Route> routes_;
-  std::vector<Group> groups_;
-  std::vector<Vehicle> vehicles_;
-  double clock_ = 0;  ///< The vehicles' clock at the last advance, seconds.
-};
 
 double secondsOf(const timespec& t) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / kNanosPerSecond;
@@ -529,7 +312,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "simulate: cannot set up the node table\n");
     return 1;
   }
-  Fleet fleet(o, entries);
+  Fleet fleet(fleetSettings(o), entries);
   if (!o.quiet) {
     std::printf(
         "simulate: %zu vehicles around %.6f, %.6f (radius %.0f m), writing %s %g times a "
