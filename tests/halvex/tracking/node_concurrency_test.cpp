@@ -25,6 +25,7 @@ TEST(NodeConcurrency, UpdatersAndWriterShareRecordsThroughTheirLocks) {
   ASSERT_TRUE(table.readNodeFile(dir.write("nodes.txt", list).c_str()));
   constexpr int kRounds = 200;
   std::atomic<int> applied{0};
+  std::atomic<bool> recordsDone{false};
   std::thread packets([&] {
     for (int round = 0; round < kRounds; ++round) {
       for (int id = 0; id < 50; ++id) {
@@ -46,9 +47,14 @@ TEST(NodeConcurrency, UpdatersAndWriterShareRecordsThroughTheirLocks) {
         applyStateRecordLine(table, line);
       }
     }
+    recordsDone = true;
   });
+  // At least 50 files while the updaters run; the last one begins after every record went in,
+  // so that it holds the names the records gave.
   std::thread writer([&] {
-    for (int round = 0; round < 50; ++round) {
+    bool last = false;
+    for (int round = 0; !last; ++round) {
+      last = round >= 49 && recordsDone;
       EXPECT_TRUE(writeStateFile(table, dir.path("state.txt").c_str(), round % 2 == 0));
     }
   });
