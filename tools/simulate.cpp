@@ -84,15 +84,10 @@ struct Options {
   std::vector<int> ids;  ///< Empty: from the node list or the count.
   long count = 0;        ///< 0: every vehicle of the node list.
   double rate = 4;
-  double lat = 32.78;
-  double lon = -116.98;
-  double radius = 5000;
   double duration = 0;
-  unsigned long long seed = 1;
-  double timeScale = 1;
-  double idleAfter = 5;
-  double lostAfter = 10;
-  double pauseEvery = 120;
+  /// Region, seed, clock and silences of the fleet: seed 1, centre 32.78 -116.98, radius
+  /// 5000 m, time scale 1, idle after 5 s, lost after 10 s, a silence every 120 s.
+  fleet::Settings fleet{1, 32.78, -116.98, 5000, 1, 5, 10, 120};
   bool quiet = false;
 };
 
@@ -138,31 +133,31 @@ int parseOptions(int argc, char** argv, Options& o) {
     } else if (arg == "--rate") {
       ok = parseDouble(value, o.rate, 0.1, 1000);
     } else if (arg == "--lat") {
-      ok = parseDouble(value, o.lat, -85, 85);
+      ok = parseDouble(value, o.fleet.lat, -85, 85);
     } else if (arg == "--lon") {
-      ok = parseDouble(value, o.lon, -180, 180);
+      ok = parseDouble(value, o.fleet.lon, -180, 180);
     } else if (arg == "--radius") {
-      ok = parseDouble(value, o.radius, 100, 1e6);
+      ok = parseDouble(value, o.fleet.radius, 100, 1e6);
     } else if (arg == "--duration") {
       ok = parseDouble(value, o.duration, 0, 1e9);
     } else if (arg == "--seed") {
       ok = parseLong(value, 0, INT64_MAX, n);
-      o.seed = static_cast<unsigned long long>(n);
+      o.fleet.seed = static_cast<unsigned long long>(n);
     } else if (arg == "--time-scale") {
-      ok = parseDouble(value, o.timeScale, 0.01, 1000);
+      ok = parseDouble(value, o.fleet.timeScale, 0.01, 1000);
     } else if (arg == "--idle-after") {
-      ok = parseDouble(value, o.idleAfter, 0.01, 1e6);
+      ok = parseDouble(value, o.fleet.idleAfter, 0.01, 1e6);
     } else if (arg == "--lost-after") {
-      ok = parseDouble(value, o.lostAfter, 0.01, 1e6);
+      ok = parseDouble(value, o.fleet.lostAfter, 0.01, 1e6);
     } else if (arg == "--pause-every") {
-      ok = parseDouble(value, o.pauseEvery, 0, 1e9);
+      ok = parseDouble(value, o.fleet.pauseEvery, 0, 1e9);
     }
     if (!ok) {
       std::fprintf(stderr, "simulate: bad value for %s: %s\n%s", arg.c_str(), value, kShortUsage);
       return 2;
     }
   }
-  if (o.lostAfter <= o.idleAfter) {
+  if (o.fleet.lostAfter <= o.fleet.idleAfter) {
     std::fprintf(stderr, "simulate: --lost-after must be above --idle-after\n%s", kShortUsage);
     return 2;
   }
@@ -233,20 +228,6 @@ int chooseVehicles(const Options& o, std::vector<Entry>& vehicles) {
   return -1;
 }
 
-/// What the fleet takes from the options.
-fleet::Settings fleetSettings(const Options& o) {
-  fleet::Settings s;
-  s.seed = o.seed;
-  s.lat = o.lat;
-  s.lon = o.lon;
-  s.radius = o.radius;
-  s.timeScale = o.timeScale;
-  s.idleAfter = o.idleAfter;
-  s.lostAfter = o.lostAfter;
-  s.pauseEvery = o.pauseEvery;
-  return s;
-}
-
 /// Fills `table` with exactly `vehicles` through a node list held in memory.
 bool buildTable(const std::vector<Entry>& vehicles, NodeTable& table) {
   std::string text;
@@ -312,12 +293,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "simulate: cannot set up the node table\n");
     return 1;
   }
-  Fleet fleet(fleetSettings(o), entries);
+  Fleet fleet(o.fleet, entries);
   if (!o.quiet) {
     std::printf(
         "simulate: %zu vehicles around %.6f, %.6f (radius %.0f m), writing %s %g times a "
         "second\n",
-        fleet.size(), o.lat, o.lon, o.radius, o.file.c_str(), o.rate);
+        fleet.size(), o.fleet.lat, o.fleet.lon, o.fleet.radius, o.file.c_str(), o.rate);
     std::fflush(stdout);
   }
 
