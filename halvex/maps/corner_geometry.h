@@ -2,8 +2,11 @@
 // a geo-referenced map, so that a committed edit lands exactly where its preview was drawn.
 #pragma once
 
+/// Corners of a map.
+constexpr int kCornerCount = 4;
+
 /// Four (x, y) corners: lower-left, lower-right, upper-right, upper-left.
-using CornerPoints = double[4][2];
+using CornerPoints = double[kCornerCount][2];
 
 /// Bounding box of four corners.
 struct CornerBox {

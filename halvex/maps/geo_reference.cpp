@@ -2,10 +2,6 @@
 
 #include <cmath>
 
-namespace {
-constexpr int kCornerCount = 4;
-}  // namespace
-
 void GeoReference::setCorner(int index, double x, double y) {
   if (index < 0 || index >= kCornerCount) return;
   corners_[index][0] = x;

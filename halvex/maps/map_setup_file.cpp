@@ -9,7 +9,6 @@ namespace {
 
 /// Setup file lines are short; longer ones are read in full and only their start is scanned.
 constexpr int kSetupLineSize = 256;
-constexpr int kCornerCount = 4;
 
 /// Reads one line into `line` (NUL-terminated, cut to its size); the rest of a longer line is
 /// skipped. False at the end of the file.
