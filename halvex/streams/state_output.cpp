@@ -1,13 +1,9 @@
 #include "halvex/streams/state_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <vector>
 
+#include "common/platform/atomic_file.h"
 #include "common/platform/wall_clock.h"
 #include "halvex/streams/state_record.h"
 #include "halvex/tracking/node_table.h"
@@ -18,44 +14,6 @@ constexpr char kOpenTag[] = "<dgc>\n";
 constexpr char kCloseTag[] = "</dgc>\n";
 /// Room reserved per record: three texts of up to 127 bytes and the numbers.
 constexpr size_t kRecordRoom = 3 * NodeRecord::kTextBytes + 128;
-
-/// Mode for a new state file: the process's umask applied to rw-rw-rw-, read once.
-mode_t newFileMode() {
-  static const mode_t mode = [] {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-  }();
-  return mode;
-}
-
-/// Writes all of `data` to `fd`; false on any error.
-bool writeAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-/// Replaces the file `name` by `data` through a temporary file in the same directory.
-bool replaceFile(const std::string& name, const std::vector<char>& data) {
-  std::string temp = name + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  struct stat old {};
-  const mode_t mode = ::stat(name.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
-  bool ok = fchmod(fd, mode) == 0 && writeAll(fd, data.data(), data.size());
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(temp.c_str(), name.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
 
 /// Appends one node's state record to `out`, holding the node's lock while it is read.
 void appendRecord(NodeRecord& node, bool relayed, const WallTime& now, std::vector<char>& out) {
@@ -99,7 +57,8 @@ bool writeStateFile(const NodeTable& table, const char* name, bool relayed) {
     appendRecord(*node, relayed, now, data);
   }
   data.insert(data.end(), kCloseTag, kCloseTag + sizeof kCloseTag - 1);
-  return replaceFile(name, data);
+  // A snapshot is rewritten several times a second: renamed into place without syncing.
+  return replaceFileAtomically(name, data.data(), data.size(), Durability::kSnapshot);
 }
 
 bool StateOutput::writeFrame(const NodeTable& table, bool relayed) {
