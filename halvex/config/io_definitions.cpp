@@ -63,6 +63,8 @@ void applyInput(const std::string& key, const std::string& value, IoDefinitions&
     defs.multicastBuffersPerPort = toInt(value);
   } else if (sameWord(key, "MultiCastBytesPerBuffer")) {
     defs.multicastBytesPerBuffer = toInt(value);
+  } else if (sameWord(key, "MultiCastMemoryMB")) {
+    defs.multicastMemoryMB = toInt(value);
   }
 }
 
@@ -101,6 +103,8 @@ bool readIoDefinitions(const std::string& path, IoDefinitions& defs) {
       applyInput(key, value, defs);
     } else if (sameWord(group, "Output")) {
       applyOutput(key, value, defs);
+    } else if (sameWord(group, "Map") && sameWord(key, "MaxMegapixels")) {
+      defs.mapMaxMegapixels = toInt(value);
     }
   });
 }

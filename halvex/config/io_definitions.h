@@ -43,10 +43,15 @@ struct IoDefinitions {
   int outputServerPort = 0;
   int multicastBuffersPerPort = tracker_defaults::kDefinitionsBuffersPerPort;
   int multicastBytesPerBuffer = tracker_defaults::kBufferBytes;
+  /// Ring memory of all ports together, MiB ("Input MultiCastMemoryMB N").
+  int multicastMemoryMB = tracker_defaults::kMulticastMemoryMB;
+  /// Largest decoded map picture, Mpixel ("Map MaxMegapixels N").
+  int mapMaxMegapixels = tracker_defaults::kMapMaxMegapixels;
 
   std::string path;  ///< The definitions file last read.
 
-  /// Clears modes, outputs, texts and ports; the two multicast buffer values and path are kept.
+  /// Clears modes, outputs, texts, ports and limits; the two multicast buffer values and path are
+  /// kept.
   void reset();
 };
 

@@ -26,6 +26,15 @@ constexpr int kStartBufferBytes = 200;
 constexpr int kStartBuffersPerPort = 50;
 /// Ring size of an input/output definitions file that names none, buffers.
 constexpr int kDefinitionsBuffersPerPort = 75;
+/// Ring memory of all ports together, MiB: ports past it are not opened, so that a port file
+/// of thousands of lines cannot exhaust memory.
+constexpr int kMulticastMemoryMB = 256;
+
+// Map pictures.
+
+/// Largest decoded map picture, Mpixel (2^20 pixels): 256 MiB as RGBA, far above any texture a
+/// graphics card takes, far below what a hostile header may declare.
+constexpr int kMapMaxMegapixels = 64;
 
 // Idle thresholds: seconds without reception before a node counts as idle ("medium") or lost
 // ("bad").

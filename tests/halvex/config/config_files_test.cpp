@@ -127,6 +127,8 @@ TEST(IoDefinitionsTest, EveryKeySetsOnlyItsOwnField) {
                                "Input SesrverPort 12\n"
                                "Input MultiCastBuffersPerPort 30\n"
                                "Input MultiCastBytesPerBuffer 512\n"
+                               "Input MultiCastMemoryMB 16\n"
+                               "Map MaxMegapixels 4\n"
                                "Output LocalStateFile out.txt\n"
                                "Output ClientIp client.out\n"
                                "Output ClientPort 21\n"),
@@ -141,6 +143,8 @@ TEST(IoDefinitionsTest, EveryKeySetsOnlyItsOwnField) {
   EXPECT_EQ(defs.inputServerPort, 12);
   EXPECT_EQ(defs.multicastBuffersPerPort, 30);
   EXPECT_EQ(defs.multicastBytesPerBuffer, 512);
+  EXPECT_EQ(defs.multicastMemoryMB, 16);
+  EXPECT_EQ(defs.mapMaxMegapixels, 4);
   EXPECT_EQ(defs.outputLocalStateFile, "out.txt");
   EXPECT_EQ(defs.outputClientIp, "client.out");
   EXPECT_EQ(defs.outputClientPort, 21);
@@ -148,6 +152,8 @@ TEST(IoDefinitionsTest, EveryKeySetsOnlyItsOwnField) {
   readIoDefinitions(temp.write("io2", "Output SesrverPort 22\nOutput ServerPort 23\n"), defs);
   EXPECT_EQ(defs.outputServerPort, 22);
   EXPECT_EQ(defs.outputClientPort, 0);
+  EXPECT_EQ(defs.multicastMemoryMB, tracker_defaults::kMulticastMemoryMB);
+  EXPECT_EQ(defs.mapMaxMegapixels, tracker_defaults::kMapMaxMegapixels);
 }
 
 TEST(IoDefinitionsTest, ReadingResetsAllButTheBufferValues) {
