@@ -1,5 +1,6 @@
 #include "dunmore/csv_writer.h"
 
+#include "common/platform/atomic_file.h"
 #include "dunmore/cast_date.h"
 
 namespace dunmore {
@@ -53,11 +54,10 @@ bool writeCsv(std::FILE* file, const ReportSet& set) {
 }
 
 bool writeCsv(const std::string& name, const ReportSet& set) {
-  // Text mode: each line ends the way text files end on this platform.
-  std::FILE* file = std::fopen(name.c_str(), "w");
-  if (!file) return false;
-  const bool written = writeCsv(file, set);
-  return std::fclose(file) == 0 && written;
+  // A new file renamed over the old one once whole and synced: a full disk or a crash leaves
+  // the old CSV file. A link to it is followed and kept.
+  AtomicFile file(name, Durability::kKeep, LinkPolicy::kFollow);
+  return file.open() && writeCsv(file.stream(), set) && file.commit();
 }
 
 }  // namespace dunmore

@@ -9,8 +9,10 @@
 
 namespace dunmore {
 
-/// Writes the whole report list of `set` to the file `name`, replacing it. False when the file
-/// could not be opened or not be written completely.
+/// Writes the whole report list of `set` to the file `name`, replacing it whole: a new file beside
+/// it is synced and renamed over it (a link to it is followed and kept), so that a failed or
+/// interrupted write leaves the old file; a device or a pipe is written in place. False when the
+/// file could not be opened or not be written completely.
 bool writeCsv(const std::string& name, const ReportSet& set);
 
 /// As writeCsv, to an open stream (not closed). False on a write error.

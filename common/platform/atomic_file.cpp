@@ -65,9 +65,22 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::open() {
   discard();
   failed_ = false;
+  inPlace_ = false;
   if (target_.empty()) {
     errno = ENOENT;
     return false;
+  }
+  struct stat existing {};
+  if (links_ == LinkPolicy::kFollow && ::stat(target_.c_str(), &existing) == 0 &&
+      !S_ISREG(existing.st_mode)) {
+    if (S_ISDIR(existing.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    inPlace_ = true;
+    destination_ = target_;
+    stream_ = std::fopen(target_.c_str(), "w");
+    return stream_ != nullptr;
   }
   destination_ = links_ == LinkPolicy::kFollow ? followLinks(target_) : target_;
   const size_t slash = destination_.rfind('/');
@@ -108,6 +121,11 @@ bool AtomicFile::commit() {
     return false;
   }
   bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_);
+  if (inPlace_) {
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    return ok && closed;
+  }
   if (ok && durability_ == Durability::kKeep) ok = ::fsync(fileno(stream_)) == 0;
   int error = ok ? 0 : errno;
   if (std::fclose(stream_) != 0 && ok) {

@@ -26,7 +26,9 @@ enum class LinkPolicy {
 /// A new version of one file, written to a temporary file in the target's folder and renamed
 /// over the target by commit(). Until then the target keeps its old bytes; any failure, or an
 /// object that goes without commit(), removes the temporary file and leaves the target as it was.
-/// The replaced file keeps the target's mode; a new one gets 0666 less the umask.
+/// The replaced file keeps the target's mode; a new one gets 0666 less the umask. A target that
+/// is a device or a pipe (/dev/stdout, /dev/null) has no old bytes to keep and is never renamed
+/// over: with kFollow it is written in place; a folder fails to open.
 ///
 ///     AtomicFile file(path, Durability::kKeep);
 ///     if (!file.open()) return false;
@@ -66,6 +68,7 @@ class AtomicFile {
   LinkPolicy links_;
   std::FILE* stream_ = nullptr;
   bool failed_ = false;
+  bool inPlace_ = false;  ///< Writing straight into a device or a pipe.
 };
 
 /// Replaces `path` by `size` bytes at `data` in one step (see AtomicFile). False, with the old

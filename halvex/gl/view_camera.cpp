@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "common/angles.h"
+#include "common/platform/atomic_file.h"
 
 namespace {
 
@@ -253,14 +254,16 @@ void ViewCamera::loadView(const std::string& path) {
 }
 
 bool ViewCamera::saveView(const std::string& path) const {
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) return false;
-  std::rewind(file);
-  std::fprintf(file, "%f,%f,%f\n", centerX_, centerY_, extent_);
-  std::fprintf(file, "%lf,%lf\n", pitch_, heading_);
-  std::fprintf(file, "%*s\n", kViewPadding, "");
-  const bool written = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && written;
+  const auto writeLines = [this](std::FILE* file) {
+    std::fprintf(file, "%f,%f,%f\n", centerX_, centerY_, extent_);
+    std::fprintf(file, "%lf,%lf\n", pitch_, heading_);
+    std::fprintf(file, "%*s\n", kViewPadding, "");
+    return std::ferror(file) == 0;
+  };
+  // A new file renamed over the old one once whole and synced: a full disk or a crash leaves
+  // the old view. A link to the view file is followed and kept.
+  AtomicFile file(path, Durability::kKeep, LinkPolicy::kFollow);
+  return file.open() && writeLines(file.stream()) && file.commit();
 }
 
 std::string viewFilePath(const std::string& exePath) {

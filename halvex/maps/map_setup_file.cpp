@@ -54,22 +54,24 @@ bool readMapSetupFile(const std::string& path, CornerPoints corners) {
 }
 
 MapSetupWriter::MapSetupWriter(const std::string& path)
-    : out_(path.empty() ? nullptr : std::fopen(path.c_str(), "w")) {}
-
-MapSetupWriter::~MapSetupWriter() {
-  if (out_ != nullptr) std::fclose(out_);
+    : file_(path, Durability::kKeep, LinkPolicy::kFollow) {
+  if (!path.empty()) file_.open();
 }
 
+MapSetupWriter::~MapSetupWriter() = default;
+
 bool MapSetupWriter::write(const CornerPoints corners) {
-  if (out_ == nullptr) return false;
+  std::FILE* out = stream();
+  if (out == nullptr) return false;
   for (int i = 0; i < kCornerCount; ++i) {
-    std::fprintf(out_, "%f %lf\n", corners[i][0], corners[i][1]);
+    std::fprintf(out, "%f %lf\n", corners[i][0], corners[i][1]);
   }
-  const bool written = std::ferror(out_) == 0;
-  // A full disk shows only when the buffered lines are flushed.
-  const bool closed = std::fclose(out_) == 0;
-  out_ = nullptr;
-  return written && closed;
+  const bool written = std::ferror(out) == 0;
+  if (!written) {
+    file_.discard();
+    return false;
+  }
+  return file_.commit();
 }
 
 bool writeMapSetupFile(const std::string& path, const CornerPoints corners) {

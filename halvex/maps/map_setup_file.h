@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/platform/atomic_file.h"
 #include "halvex/maps/corner_geometry.h"
 
 /// The extension that replaces the image's own to name its setup file.
@@ -23,24 +24,29 @@ bool readMapSetup(std::FILE* in, CornerPoints corners);
 /// opened.
 bool readMapSetupFile(const std::string& path, CornerPoints corners);
 
-/// Writes a setup file in two steps: the file is opened (and emptied) first, so that a caller
-/// can settle its corners only once it knows they can be written.
+/// Writes a setup file in two steps: a new file is opened beside the old one first, so that a
+/// caller can settle its corners only once it knows they can be written; write() then replaces
+/// the old file whole (synced and renamed over it; a link to it is followed and kept). Until
+/// then, and after any failure, the old file keeps its bytes. A device or a pipe is written in
+/// place.
 class MapSetupWriter {
  public:
-  /// Opens `path` for writing; an empty path opens nothing.
+  /// Opens the new file for `path`; an empty path opens nothing.
   explicit MapSetupWriter(const std::string& path);
-  /// Closes a file that was never written.
+  /// Drops a new file that was never written; the old file stays.
   ~MapSetupWriter();
   MapSetupWriter(const MapSetupWriter&) = delete;
   MapSetupWriter& operator=(const MapSetupWriter&) = delete;
 
-  bool isOpen() const { return out_ != nullptr; }
-  /// Writes the four corner lines (six decimals) and closes the file; false when it was not
-  /// open or a write or the close failed (a full disk shows only at the close).
+  bool isOpen() const { return stream() != nullptr; }
+  /// Writes the four corner lines (six decimals) and puts the file in place; false when it was
+  /// not open or a write, the sync, the close or the rename failed (the old file then stays).
   bool write(const CornerPoints corners);
 
  private:
-  std::FILE* out_;
+  std::FILE* stream() const { return file_.stream(); }
+
+  AtomicFile file_;
 };
 
 /// Writes `corners` to the setup file at `path`; false when it cannot be written.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/name_registry.h"
+#include "common/platform/atomic_file.h"
 #include "common/platform/paths.h"
 
 namespace {
@@ -15,6 +16,12 @@ constexpr const char* kExtension = ".autoStart";
 std::string registeredExePath() {
   const auto* exe = static_cast<const char*>(NameRegistry::instance().find("full exe name"));
   return exe != nullptr ? std::string(exe) : std::string();
+}
+
+/// Replaces the file at `path` by `text` whole, synced: a full disk or a crash leaves the old
+/// file. A link is followed and kept.
+bool replaceFile(const std::string& path, const std::string& text) {
+  return replaceFileAtomically(path, text.data(), text.size(), Durability::kKeep);
 }
 
 }  // namespace
@@ -32,34 +39,33 @@ std::string AutoStartFile::pathFor(const std::string& exePath) {
 bool AutoStartFile::set(const std::string& projectPath) const {
   if (projectPath.empty()) return clear();
   if (path_.empty()) return false;
-  std::FILE* out = std::fopen(path_.c_str(), "w");
-  if (out == nullptr) return false;
-  std::fprintf(out, "%s\n", projectPath.c_str());
-  const bool failed = std::ferror(out) != 0;
-  return std::fclose(out) == 0 && !failed;
+  return replaceFile(path_, projectPath + "\n");
 }
 
 bool AutoStartFile::clear() const {
   if (path_.empty()) return false;
-  std::FILE* out = std::fopen(path_.c_str(), "w");
-  if (out == nullptr) return false;
-  return std::fclose(out) == 0;
+  return replaceFile(path_, std::string());
+}
+
+std::string AutoStartFile::firstWord(std::FILE* in, bool* tooLong) {
+  if (tooLong != nullptr) *tooLong = false;
+  static_assert(kMaxWord == 255, "the scan width below must match kMaxWord");
+  char word[kMaxWord + 1] = {};
+  if (std::fscanf(in, "%255s", word) != 1) return std::string();
+  const int after = std::fgetc(in);
+  if (after == EOF || std::isspace(after)) return word;
+  if (tooLong != nullptr) *tooLong = true;
+  return std::string();
 }
 
 std::string AutoStartFile::read() const {
   if (path_.empty()) return std::string();
   std::FILE* in = std::fopen(path_.c_str(), "r");
   if (in == nullptr) return std::string();
-  static_assert(kMaxWord == 255, "the scan width below must match kMaxWord");
-  char word[kMaxWord + 1] = {};
-  std::string result;
-  if (std::fscanf(in, "%255s", word) == 1) {
-    const int after = std::fgetc(in);
-    if (after == EOF || std::isspace(after)) {
-      result = word;
-    } else {
-      std::printf("Auto start project path in %s is too long; nothing opened\n", path_.c_str());
-    }
+  bool tooLong = false;
+  const std::string result = firstWord(in, &tooLong);
+  if (tooLong) {
+    std::printf("Auto start project path in %s is too long; nothing opened\n", path_.c_str());
   }
   std::fclose(in);
   return result;

@@ -1,6 +1,7 @@
 // The auto-start file beside the program: names the project to open at start-up.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 /// The file "<program directory>/<program name>.autoStart", holding one project path.
@@ -20,15 +21,22 @@ class AutoStartFile {
   const std::string& path() const { return path_; }
 
   /// Replaces the file by `projectPath` and a line feed; an empty path clears the file instead.
-  /// False when the file cannot be written.
+  /// The file is replaced whole (a new file synced and renamed over it; a link to it is followed
+  /// and kept), so a failed or interrupted write leaves the old one. False when the file cannot
+  /// be written.
   bool set(const std::string& projectPath) const;
-  /// Truncates the file to empty; false when it cannot be written.
+  /// Replaces the file by an empty one, as set() does; false when it cannot be written.
   bool clear() const;
   /// The file's first word: the project to open. Empty when the file is missing or empty, and
   /// when the word is longer than kMaxWord (a cut path would name another file).
   ///
   ///   /home/op/projects/field.mpr
   std::string read() const;
+
+  /// The first word of `in` as read() takes it: leading white space skipped, then up to the next
+  /// white space or the end; empty when there is none, and when the word is longer than kMaxWord
+  /// (*tooLong is then set, when given).
+  static std::string firstWord(std::FILE* in, bool* tooLong = nullptr);
 
   /// The auto-start path for the program at `exePath`.
   static std::string pathFor(const std::string& exePath);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/platform/atomic_file.h"
 #include "halvex/config/field_file.h"
 #include "halvex/project/project_group.h"
 
@@ -46,15 +47,25 @@ bool readProjectFile(const std::string& path, const ProjectGroups& groups) {
   return file.opened();
 }
 
-ProjectWrite writeProjectFile(const std::string& path, const ProjectGroups& groups) {
-  std::FILE* out = std::fopen(path.c_str(), "w");
-  if (out == nullptr) return ProjectWrite::kOpenFailed;
+namespace {
+
+/// Writes the sections of groups 0 to 4 to `out`; false when a write failed.
+bool writeSections(std::FILE* out, const ProjectGroups& groups) {
   for (int i = 0; i < kWrittenGroupCount; ++i) {
     if (groups[i] != nullptr) groups[i]->writeSection(out);
   }
-  const bool failed = std::ferror(out) != 0;
-  const bool closed = std::fclose(out) == 0;
-  return failed || !closed ? ProjectWrite::kWriteFailed : ProjectWrite::kWritten;
+  return std::ferror(out) == 0;
+}
+
+}  // namespace
+
+ProjectWrite writeProjectFile(const std::string& path, const ProjectGroups& groups) {
+  // A new file beside the old one, renamed over it once whole and synced: a full disk or a
+  // crash leaves the old project as it was. A link to a project is followed and kept.
+  AtomicFile file(path, Durability::kKeep, LinkPolicy::kFollow);
+  if (!file.open()) return ProjectWrite::kOpenFailed;
+  const bool written = writeSections(file.stream(), groups);
+  return written && file.commit() ? ProjectWrite::kWritten : ProjectWrite::kWriteFailed;
 }
 
 bool projectKeepsPath(const std::string& path) {

@@ -1,12 +1,12 @@
 // Opens arbitrary text as a project file with a real local-state group and stand-ins for the
 // other groups, then writes the project and reads it back: the state file list must come back
 // the same, each path listed once and as one word a project file can hold.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,11 +47,21 @@ std::vector<std::string> statePaths(const ProjectManager& manager) {
   return paths;
 }
 
-/// A second in-memory file for the written project.
+/// Where the project is written back: a real file, since the writer replaces it by renaming a
+/// new file over it, in a memory-backed folder when there is one, so that the sync per save
+/// costs nothing. The folder goes when the process ends.
 std::string outputFile() {
-  static const int fd = memfd_create("fuzz_output", 0);
-  if (fd < 0) std::abort();
-  return "/proc/self/fd/" + std::to_string(fd);
+  static const std::string folder = [] {
+    char pattern[] = "/dev/shm/project_fuzz_XXXXXX";
+    char fallback[] = "/tmp/project_fuzz_XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (made == nullptr) made = mkdtemp(fallback);
+    if (made == nullptr) std::abort();
+    static std::string kept = made;
+    std::atexit([] { std::filesystem::remove_all(kept); });
+    return kept;
+  }();
+  return folder + "/written.mpr";
 }
 
 }  // namespace

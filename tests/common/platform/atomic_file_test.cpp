@@ -74,6 +74,12 @@ TEST(AtomicFile, AFailedOrAbandonedSaveLeavesTheOldBytes) {
   EXPECT_EQ(dir.read("project.mpr"), "old project");
   EXPECT_EQ(dir.entryCount(), 1);
   EXPECT_FALSE(save(dir.path("no folder/file"), "x", Durability::kKeep));
+  EXPECT_FALSE(save(dir.dir(), "x", Durability::kKeep));
+  // A device is written in place, never renamed over.
+  ASSERT_TRUE(save("/dev/null", "discarded", Durability::kKeep));
+  struct stat device {};
+  ASSERT_EQ(::stat("/dev/null", &device), 0);
+  EXPECT_TRUE(S_ISCHR(device.st_mode));
 }
 
 TEST(AtomicFile, AKilledSaverLeavesTheOldOrTheNewFileNeverAShortOne) {
