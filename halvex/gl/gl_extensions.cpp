@@ -3,10 +3,16 @@
 #include <FL/fl_ask.H>
 #include <FL/gl.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -85,18 +91,46 @@ void probeGlExtensions() {
 }
 
 // Stereo settings file: focal plane, then eye rotation, e.g. "2.5 -0.75".
-bool applyStereoSettingsFile(const char* path, const GlExtensions& state) {
-  if (!state.setFocalPlane || !path) return false;
-  std::FILE* file = std::fopen(path, "r");
-  if (!file) return false;
+bool parseStereoSettings(const char* text, std::size_t size, StereoSettings& out) {
+  if (text == nullptr) return false;
+  const std::string bounded(text, strnlen(text, std::min(size, kMaxStereoSettingsBytes)));
   float focalPlane = 0;
   float eyeRotation = 0;
-  const int read = std::fscanf(file, "%f %f", &focalPlane, &eyeRotation);
-  std::fclose(file);
-  if (read != 2) return false;
-  state.setFocalPlane(focalPlane);
-  if (state.setEyeRotation) state.setEyeRotation(eyeRotation);
-  std::printf("focalPlane is %f eyeRotation is %f\n", focalPlane, eyeRotation);
+  if (std::sscanf(bounded.c_str(), "%f %f", &focalPlane, &eyeRotation) != 2) return false;
+  out.focalPlane = focalPlane;
+  out.eyeRotation = eyeRotation;
+  return true;
+}
+
+bool readStereoSettingsFile(const char* path, StereoSettings& out) {
+  if (path == nullptr) return false;
+  // No link followed, no wait on a pipe, no controlling terminal taken.
+  const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) {
+    ::close(fd);
+    return false;
+  }
+  char text[kMaxStereoSettingsBytes];
+  std::size_t size = 0;
+  while (size < sizeof text) {
+    const ssize_t n = ::read(fd, text + size, sizeof text - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    size += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return parseStereoSettings(text, size, out);
+}
+
+bool applyStereoSettingsFile(const char* path, const GlExtensions& state) {
+  if (!state.setFocalPlane || !path) return false;
+  StereoSettings settings;
+  if (!readStereoSettingsFile(path, settings)) return false;
+  state.setFocalPlane(settings.focalPlane);
+  if (state.setEyeRotation) state.setEyeRotation(settings.eyeRotation);
+  std::printf("focalPlane is %f eyeRotation is %f\n", settings.focalPlane, settings.eyeRotation);
   std::fflush(stdout);
   return true;
 }

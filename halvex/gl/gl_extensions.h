@@ -2,6 +2,8 @@
 // piece of code that defines or binds textures.
 #pragma once
 
+#include <cstddef>
+
 /// Entry point taking one single-precision value (the stereo driver's settings).
 using GlFloatSetter = void (*)(float);
 /// glBindTextureEXT(target, texture).
@@ -52,7 +54,29 @@ void* lookupLoadedSymbol(const char* name);
 /// Replaces the message box shown by probeGlExtensions() (null restores the toolkit's alert).
 void setGlAlert(GlAlertFn alert);
 
-/// Reads "%f %f" (focal plane, eye rotation) from the file at path and hands them to the stereo
-/// entry points of `state`. Without the focal plane entry the file is never opened. Returns
-/// whether both numbers were read and passed on.
+/// The stereo driver's two settings, as the settings file gives them.
+struct StereoSettings {
+  float focalPlane = 0;
+  float eyeRotation = 0;
+};
+
+/// Most bytes of the stereo settings file looked at; the two numbers stand at its start.
+constexpr std::size_t kMaxStereoSettingsBytes = 4096;
+
+/// Reads "%f %f" (focal plane, eye rotation) from the first `size` bytes at `text` (no NUL
+/// needed; at most kMaxStereoSettingsBytes are looked at; a NUL ends the text). True when both
+/// numbers were read.
+///
+///   2.5 -0.75
+bool parseStereoSettings(const char* text, std::size_t size, StereoSettings& out);
+
+/// Reads the stereo settings file at `path`. The file lies in a folder every user may write, so
+/// it is opened without following a link and without waiting (a pipe put there never holds up
+/// the caller), and read only when it is a regular file owned by this process's user; anything
+/// else is taken as no file. True when both numbers were read.
+bool readStereoSettingsFile(const char* path, StereoSettings& out);
+
+/// Reads the stereo settings file at path (readStereoSettingsFile) and hands the two numbers to
+/// the stereo entry points of `state`. Without the focal plane entry the file is never opened.
+/// Returns whether both numbers were read and passed on.
 bool applyStereoSettingsFile(const char* path, const GlExtensions& state);

@@ -1,11 +1,20 @@
 // The extension probe on given extension strings and entry points, and the stereo settings file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "halvex/gl/gl_extensions.h"
 #include "tests/halvex/view/scene_test_support.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -158,6 +167,101 @@ TEST_F(ProbeTest, StereoFileMissingOrDamagedChangesNothing) {
   EXPECT_FALSE(applyStereoSettingsFile(empty.c_str(), state));
   EXPECT_TRUE(gFocalPlanes.empty());
   EXPECT_TRUE(gEyeRotations.empty());
+}
+
+TEST(StereoSettingsFile, KeepsItsNameInTheSharedFolder) {
+  EXPECT_STREQ(kStereoSettingsPath, "/tmp/stereoSet.txt");
+}
+
+/// readStereoSettingsFile(path) in a child process: 1 when it read both numbers, 0 when not, -1
+/// when it had not returned after two seconds (the child is then killed).
+int readInChild(const std::string& path) {
+  const pid_t child = fork();
+  if (child == 0) {
+    StereoSettings settings;
+    _exit(readStereoSettingsFile(path.c_str(), settings) ? 1 : 0);
+  }
+  if (child < 0) return -2;
+  for (int waited = 0; waited < 2000; waited += 10) {
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  return -1;
+}
+
+TEST(StereoSettingsFile, APipeInItsPlaceIsNoFileAndHoldsNothingUp) {
+  ScratchDir dir;
+  const std::string fifo = dir.path("stereoSet.txt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(readInChild(fifo), 0);
+  // Numbers waiting in the pipe are not taken either.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(write(writer, "1 2\n", 4), 4);
+  EXPECT_EQ(readInChild(fifo), 0);
+  close(writer);
+  close(reader);
+
+  GlExtensions state;
+  state.setFocalPlane = recordFocalPlane;
+  gFocalPlanes.clear();
+  EXPECT_FALSE(applyStereoSettingsFile(fifo.c_str(), state));
+  EXPECT_TRUE(gFocalPlanes.empty());
+}
+
+TEST(StereoSettingsFile, ALinkOrAnotherUsersFileIsRefusedAndAPlainFileIsRead) {
+  ScratchDir dir;
+  const std::string real = dir.write("mine.txt", "1.5 0.25\n");
+  StereoSettings settings;
+  ASSERT_TRUE(readStereoSettingsFile(real.c_str(), settings));
+  EXPECT_EQ(settings.focalPlane, 1.5f);
+  EXPECT_EQ(settings.eyeRotation, 0.25f);
+  EXPECT_EQ(readInChild(real), 1);
+
+  const std::string link = dir.path("stereoSet.txt");
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(readStereoSettingsFile(link.c_str(), settings));
+  EXPECT_FALSE(readStereoSettingsFile(dir.dir().c_str(), settings));
+  EXPECT_FALSE(readStereoSettingsFile(dir.missing().c_str(), settings));
+  EXPECT_FALSE(readStereoSettingsFile(nullptr, settings));
+
+  // Someone else's file, when this user can hand one over (root).
+  const std::string theirs = dir.write("theirs.txt", "9 9\n");
+  if (chown(theirs.c_str(), getuid() + 1, static_cast<gid_t>(-1)) == 0) {
+    EXPECT_FALSE(readStereoSettingsFile(theirs.c_str(), settings));
+  }
+  EXPECT_EQ(settings.focalPlane, 1.5f);
+}
+
+TEST(StereoSettingsText, TwoNumbersAtTheStartWithinTheLimit) {
+  StereoSettings s;
+  const char plain[] = "2.5 -0.75\n";
+  ASSERT_TRUE(parseStereoSettings(plain, std::strlen(plain), s));
+  EXPECT_EQ(s.focalPlane, 2.5f);
+  EXPECT_EQ(s.eyeRotation, -0.75f);
+  // No NUL needed: the size ends the text.
+  const char unterminated[] = {'3', ' ', '4', '5', '6'};
+  ASSERT_TRUE(parseStereoSettings(unterminated, 3, s));
+  EXPECT_EQ(s.eyeRotation, 4.0f);
+  const std::string padded = std::string(100, ' ') + "\n\t7 8";
+  ASSERT_TRUE(parseStereoSettings(padded.data(), padded.size(), s));
+  EXPECT_EQ(s.focalPlane, 7.0f);
+
+  StereoSettings untouched;
+  for (const std::string& text : {std::string(""), std::string("1"), std::string("1 x"),
+                                  std::string("x 1 2"), std::string("1\0 2", 4),
+                                  std::string(kMaxStereoSettingsBytes - 2, ' ') + "1 2"}) {
+    EXPECT_FALSE(parseStereoSettings(text.data(), text.size(), untouched)) << text;
+  }
+  EXPECT_EQ(untouched.focalPlane, 0.0f);
+  EXPECT_FALSE(parseStereoSettings(nullptr, 4, untouched));
 }
 
 }  // namespace
