@@ -1,5 +1,6 @@
 #include "common/platform/paths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,11 +12,11 @@ namespace {
 /// Directory separator.
 constexpr char kSeparator = '/';
 
-/// First buffer size tried for the current directory; doubled while too small.
-constexpr std::size_t kInitialCwdBuffer = 256;
+/// First buffer size tried for the current directory or a link target; doubled while too small.
+constexpr std::size_t kInitialPathBuffer = 256;
 
-/// Upper bound for the current-directory buffer, far beyond any real path.
-constexpr std::size_t kMaxCwdBuffer = 1 << 20;
+/// Upper bound for those buffers, far beyond any real path.
+constexpr std::size_t kMaxPathBuffer = 1 << 20;
 
 /// A step up to the parent directory.
 constexpr char kParentStep[] = "..";
@@ -79,7 +80,7 @@ std::string fullPath(const std::string& path) {
 }
 
 std::string currentDirectory() {
-  for (std::size_t size = kInitialCwdBuffer; size <= kMaxCwdBuffer; size *= 2) {
+  for (std::size_t size = kInitialPathBuffer; size <= kMaxPathBuffer; size *= 2) {
     std::vector<char> buffer(size);
     if (getcwd(buffer.data(), buffer.size()) != nullptr) return std::string(buffer.data());
     if (errno != ERANGE) break;
@@ -89,6 +90,24 @@ std::string currentDirectory() {
 
 bool setCurrentDirectory(const std::string& path) {
   return !path.empty() && chdir(path.c_str()) == 0;
+}
+
+std::string linkTarget(const std::string& path) {
+  // readlink() cuts silently: a result that fills the buffer may have been cut, so the buffer
+  // grows until the target fits with room to spare.
+  for (std::size_t size = kInitialPathBuffer; size <= kMaxPathBuffer; size *= 2) {
+    std::vector<char> buffer(size);
+    const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n < 0) break;
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      return std::string(buffer.data(), static_cast<std::size_t>(n));
+    }
+  }
+  return std::string();
+}
+
+std::string executablePath() {
+  return linkTarget("/proc/self/exe");
 }
 
 std::string relativeName(const std::string& path, const std::string& directory,

@@ -1,4 +1,5 @@
-// Path splitting, full-path resolution and the current directory.
+// Path splitting, full-path resolution, the current directory, link targets and the program's
+// own path.
 #pragma once
 
 #include <string>
@@ -24,6 +25,13 @@ std::string currentDirectory();
 
 /// Makes path the current directory; false when that fails.
 bool setCurrentDirectory(const std::string& path);
+
+/// The target of the symbolic link at `path`, whole however long it is; empty when `path` is no
+/// link or cannot be read.
+std::string linkTarget(const std::string& path);
+
+/// This program's own file (the target of /proc/self/exe), whole; empty when it cannot be read.
+std::string executablePath();
 
 /// How relativeName treats a path.
 enum class RelativeSteps {

@@ -1,6 +1,4 @@
 // The tracker's entry point: the splash process, the headless tracker, or the windowed tracker.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,16 +16,11 @@
 
 namespace {
 
-/// Longest program path registered, characters.
-constexpr size_t kMaxExePath = 260;
-
-/// This program's full path, at most kMaxExePath characters.
+/// This program's full path, whole however long: the running file itself, or where argv[0]
+/// leads when /proc cannot tell.
 std::string ownPath(const char* argv0) {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  std::string full = n > 0 ? std::string(path, static_cast<size_t>(n)) : fullPath(argv0);
-  if (full.size() > kMaxExePath) full.resize(kMaxExePath);
-  return full;
+  const std::string exe = executablePath();
+  return !exe.empty() ? exe : fullPath(argv0 != nullptr ? argv0 : "");
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/support/scratch_dir.h"
@@ -56,6 +60,60 @@ TEST(FullPathTest, ResolvesRelativePathsAgainstTheCurrentDirectory) {
   EXPECT_FALSE(setCurrentDirectory(""));
   EXPECT_EQ(currentDirectory(), temp);
   EXPECT_TRUE(setCurrentDirectory(saved));
+}
+
+TEST(LinkTargetTest, ReadsTargetsOfAnyLengthWhole) {
+  ScratchDir dir;
+  // Targets need not exist; the longest a link can hold is PATH_MAX - 1 bytes.
+  for (size_t length : {1u, 255u, 256u, 257u, 300u, 4000u, 4095u}) {
+    const std::string target = "/" + std::string(length - 1, 'x');
+    const std::string link = dir.path("link" + std::to_string(length));
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << length;
+    EXPECT_EQ(linkTarget(link), target) << length;
+  }
+  EXPECT_EQ(linkTarget(dir.write("plain", "x")), "");
+  EXPECT_EQ(linkTarget(dir.missing()), "");
+  EXPECT_EQ(linkTarget(""), "");
+}
+
+/// Set in the copy of this program that ExecutablePathTest starts: where it writes its path.
+constexpr char kReportEnv[] = "PATHS_TEST_EXECUTABLE_REPORT";
+
+TEST(ExecutablePathTest, ALongProgramPathComesBackWhole) {
+  if (const char* report = getenv(kReportEnv)) {
+    // The copy: tells its own path and does nothing else.
+    std::ofstream(report, std::ios::binary) << executablePath();
+    return;
+  }
+  EXPECT_EQ(executablePath(), std::filesystem::read_symlink("/proc/self/exe").string());
+  ASSERT_EQ(executablePath()[0], '/');
+
+  // A copy of this program more than 1000 characters deep.
+  ScratchDir dir;
+  std::string folder = dir.dir();
+  while (folder.size() < 1000) {
+    folder += "/" + std::string(60, 'd');
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  }
+  const std::string copy = folder + "/paths_copy";
+  std::error_code error;
+  std::filesystem::create_hard_link(executablePath(), copy, error);
+  if (error) {
+    ASSERT_TRUE(std::filesystem::copy_file(executablePath(), copy));
+  }
+  chmod(copy.c_str(), 0700);
+  const std::string report = dir.path("report");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setenv(kReportEnv, report.c_str(), 1);
+    execl(copy.c_str(), copy.c_str(), "--gtest_filter=ExecutablePathTest.*", nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(dir.read("report"), copy);
 }
 
 }  // namespace
