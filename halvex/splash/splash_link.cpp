@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "halvex/splash/splash_window.h"
@@ -26,12 +27,34 @@ void SplashLink::copyText(char (&field)[SplashBlock::kTextSize], const char* tex
   field[n] = '\0';
 }
 
-SplashLink::SplashLink(const std::string& programPath, const std::string& nameSuffix)
+std::string SplashLink::nameTag(uid_t user, pid_t tracker, const std::string& extra) {
+  return "." + std::to_string(user) + "." + std::to_string(tracker) + extra;
+}
+
+bool SplashLink::readBlock(const void* data, std::size_t size, SplashView& out) {
+  if (data == nullptr || size < sizeof(SplashBlock)) return false;
+  // A copy, so that what is checked is what is used while the other side writes on.
+  SplashBlock b;
+  std::memcpy(&b, data, sizeof b);
+  const char* fields[4] = {b.titleText, b.secondText, b.thirdText, b.statusText};
+  for (int i = 0; i < 4; ++i) {
+    out.texts[i].assign(fields[i], strnlen(fields[i], SplashBlock::kTextSize));
+  }
+  out.progress = b.progress < 0 ? 0 : (b.progress > kMaxProgress ? kMaxProgress : b.progress);
+  out.showRequest = b.showRequest != 0;
+  out.hideRequest = b.hideRequest != 0;
+  out.closeRequest = b.closeRequest != 0;
+  out.utilityProcess = b.utilityProcess > 0 ? static_cast<pid_t>(b.utilityProcess) : -1;
+  return true;
+}
+
+SplashLink::SplashLink(const std::string& programPath, const std::string& extraSuffix)
     : utility_(true),
-      blockName_(kBlockName + nameSuffix),
-      semaphoreName_(kSemaphoreName + nameSuffix) {
-  // Fresh names every time: a block or semaphore left by a killed tracker (its count may be
-  // stuck at 0) must not hold up this start.
+      tag_(nameTag(getuid(), getpid(), extraSuffix)),
+      blockName_(kBlockName + tag_),
+      semaphoreName_(kSemaphoreName + tag_) {
+  // Fresh names every time: a block or semaphore of this name left by a killed process of this
+  // user (its count may be stuck at 0) is removed and made anew, so it cannot hold up this start.
   if (!semaphore_.create(semaphoreName_, 1)) {
     showSplashError("sem_open", semaphore_.lastError());
     return;
@@ -51,7 +74,7 @@ SplashLink::SplashLink(const std::string& programPath, const std::string& nameSu
   b->closeRequest = 0;
   b->splashWindow = 0;
   b->utilityProcess = static_cast<std::int32_t>(getpid());
-  startSplash(programPath, nameSuffix);
+  startSplash(programPath);
   semaphore_.post();
   // Both sides have opened them by now (or never will); nothing is left behind if the tracker
   // is killed later.
@@ -59,9 +82,9 @@ SplashLink::SplashLink(const std::string& programPath, const std::string& nameSu
   NamedSemaphore::unlink(semaphoreName_);
 }
 
-void SplashLink::startSplash(const std::string& programPath, const std::string& nameSuffix) {
-  std::vector<std::string> args{kSplashArgument};
-  if (!nameSuffix.empty()) args.push_back(nameSuffix);
+void SplashLink::startSplash(const std::string& programPath) {
+  // The tag tells the splash which names to open.
+  const std::vector<std::string> args{kSplashArgument, tag_};
   if (!splash_.start(programPath, args)) {
     std::printf("Cannot start the splash process %s: error %d\n", programPath.c_str(),
                 splash_.lastError());
@@ -81,10 +104,11 @@ void SplashLink::startSplash(const std::string& programPath, const std::string& 
   semaphore_.tryWait();
 }
 
-SplashLink::SplashLink(SplashScreenSide, const std::string& nameSuffix)
+SplashLink::SplashLink(SplashScreenSide, const std::string& tag)
     : utility_(false),
-      blockName_(kBlockName + nameSuffix),
-      semaphoreName_(kSemaphoreName + nameSuffix) {
+      tag_(!tag.empty() ? tag : nameTag(getuid(), getppid())),
+      blockName_(kBlockName + tag_),
+      semaphoreName_(kSemaphoreName + tag_) {
   if (!semaphore_.open(semaphoreName_) || !block_.open(blockName_, kBlockSize)) {
     block_.close();
     semaphore_.close();
@@ -92,8 +116,9 @@ SplashLink::SplashLink(SplashScreenSide, const std::string& nameSuffix)
   }
   handshakeOpen_ = true;
   // Written before the tracker started this process and not touched since.
-  const std::int32_t tracker = block()->utilityProcess;
-  utilityPid_ = tracker > 0 ? static_cast<pid_t>(tracker) : getppid();
+  SplashView view;
+  readBlock(block(), kBlockSize, view);
+  utilityPid_ = view.utilityProcess > 0 ? view.utilityProcess : getppid();
 }
 
 SplashLink::~SplashLink() {

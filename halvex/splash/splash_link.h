@@ -42,6 +42,18 @@ static_assert(offsetof(SplashBlock, closeRequest) == 1032, "shared layout");
 static_assert(offsetof(SplashBlock, splashWindow) == 1036, "shared layout");
 static_assert(offsetof(SplashBlock, utilityProcess) == 1040, "shared layout");
 
+/// What the splash process takes from the block on one pass.
+struct SplashView {
+  /// The title, second, third and status texts, each up to its NUL or the end of its field.
+  std::string texts[4];
+  int progress = 0;         ///< The block's progress clamped to 0..100.
+  bool showRequest = false;  ///< Any non-zero byte is a request.
+  bool hideRequest = false;
+  bool closeRequest = false;
+  /// The tracker that started the splash: the block's process id when positive, else -1.
+  pid_t utilityProcess = -1;
+};
+
 /// Chooses the splash side's constructor.
 struct SplashScreenSide {};
 
@@ -49,10 +61,11 @@ struct SplashScreenSide {};
 /// splash side lives in that process. Without a mapped block every operation does nothing.
 class SplashLink {
  public:
+  /// The start of the block's and the semaphore's names; nameTag() makes them whole.
   static constexpr const char* kBlockName = "/sm_map_t1";
   static constexpr const char* kSemaphoreName = "/kf_sem_t1";
   static constexpr std::size_t kBlockSize = 4096;
-  /// First argument that makes the program the splash process.
+  /// First argument that makes the program the splash process; the name tag is the second.
   static constexpr const char* kSplashArgument = "TeSt";
   static constexpr int kMaxProgress = 100;
   /// How long the tracker waits for the splash window to come up.
@@ -63,16 +76,23 @@ class SplashLink {
   /// How long destruction waits for the splash process to end by itself (it pauses 1 s).
   static constexpr unsigned kCloseTimeoutMs = 3000;
 
-  /// Utility side: creates the block and semaphore afresh (removing stale ones), starts
-  /// `programPath TeSt` (a name without '/' is looked up in PATH) and returns once the splash
-  /// window is up, the splash process has ended, or kHandshakeTimeoutMs has passed. The names
-  /// are removed again once both sides hold them. A non-empty nameSuffix is appended to both
-  /// names and passed to the splash as its second argument, so that separate pairs can run side
-  /// by side.
-  explicit SplashLink(const std::string& programPath, const std::string& nameSuffix = "");
+  /// The end of both names that makes them one user's and one tracker's, so that users and
+  /// trackers on one host never meet: ".<user id>.<tracker's process id>" and `extra`, e.g.
+  /// ".1000.4711" ("/sm_map_t1.1000.4711").
+  static std::string nameTag(uid_t user, pid_t tracker, const std::string& extra = "");
 
-  /// Splash side: opens the block and semaphore made by the tracker that started this process.
-  explicit SplashLink(SplashScreenSide, const std::string& nameSuffix = "");
+  /// Utility side: creates the block and semaphore named with nameTag(getuid(), getpid(),
+  /// extraSuffix) afresh (a stale pair of that name, left by an earlier process of this user
+  /// with the same process id, is removed), starts `programPath TeSt <name tag>` (a name without
+  /// '/' is looked up in PATH) and returns once the splash window is up, the splash process has
+  /// ended, or kHandshakeTimeoutMs has passed. The names are removed again once both sides hold
+  /// them. A non-empty extraSuffix sets pairs of one process apart.
+  explicit SplashLink(const std::string& programPath, const std::string& extraSuffix = "");
+
+  /// Splash side: opens the block and semaphore made by the tracker that started this process,
+  /// named with `tag` (the process's second argument), or without one with the tag of this
+  /// user and the parent process.
+  explicit SplashLink(SplashScreenSide, const std::string& tag = "");
 
   SplashLink(const SplashLink&) = delete;
   SplashLink& operator=(const SplashLink&) = delete;
@@ -91,6 +111,10 @@ class SplashLink {
   void setProgress(int percent);
 
   bool hasBlock() const { return block_.valid(); }
+
+  /// The names of this link's block and semaphore.
+  const std::string& blockName() const { return blockName_; }
+  const std::string& semaphoreName() const { return semaphoreName_; }
 
   /// Utility side: whether the splash process runs.
   bool splashRunning() { return splash_.running(); }
@@ -116,13 +140,20 @@ class SplashLink {
   /// Copies text into a block text field, NUL-terminated, cut at a character boundary.
   static void copyText(char (&field)[SplashBlock::kTextSize], const char* text);
 
+  /// Reads the `size` bytes at `data` as a block's contents, the way the splash process takes
+  /// them: whatever the other side wrote there, texts end within their fields and the progress
+  /// lies in 0..kMaxProgress. False, with `out` untouched, when fewer bytes than a SplashBlock
+  /// are given.
+  static bool readBlock(const void* data, std::size_t size, SplashView& out);
+
  private:
   /// Utility side: takes the semaphore for a request. Recovers it from a splash process that has
   /// ended or holds it beyond kRequestTimeoutMs (that one is ended). False without a block.
   bool lockRequest();
-  void startSplash(const std::string& programPath, const std::string& nameSuffix);
+  void startSplash(const std::string& programPath);
 
   bool utility_;
+  std::string tag_;
   std::string blockName_;
   std::string semaphoreName_;
   SharedBlock block_;

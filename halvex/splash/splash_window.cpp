@@ -8,7 +8,6 @@
 #include <X11/Xlib.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "common/platform/sleep.h"
@@ -61,9 +60,8 @@ std::string escapedLabel(const std::string& text) {
 class TextBox {
  public:
   explicit TextBox(Fl_Box* box) : box_(box) {}
-  /// Takes the text of a block field; an unterminated field ends at its size.
-  void set(const char (&field)[SplashBlock::kTextSize]) {
-    const std::string text(field, strnlen(field, SplashBlock::kTextSize));
+  /// Takes a text of the block.
+  void set(const std::string& text) {
     if (text_ == text) return;
     text_ = text;
     box_->copy_label(escapedLabel(text).c_str());
@@ -122,15 +120,9 @@ class SplashWindow {
   bool closed() const { return closed_; }
 
   /// Takes the block's texts and progress, and blinks the square.
-  void update(const SplashBlock& block) {
-    texts_[0].set(block.titleText);
-    texts_[1].set(block.secondText);
-    texts_[2].set(block.thirdText);
-    texts_[3].set(block.statusText);
-    int progress = block.progress;
-    if (progress < 0) progress = 0;
-    if (progress > SplashLink::kMaxProgress) progress = SplashLink::kMaxProgress;
-    bar_->size(progress * kBarWidth / SplashLink::kMaxProgress, kBarHeight);
+  void update(const SplashView& view) {
+    for (int i = 0; i < 4; ++i) texts_[i].set(view.texts[i]);
+    bar_->size(view.progress * kBarWidth / SplashLink::kMaxProgress, kBarHeight);
     blink_ = !blink_;
     square_->color(blink_ ? kBlinkOffColor : kBlinkOnColor);
     window_->redraw();
@@ -172,17 +164,18 @@ void serveRequests(SplashLink& link, SplashWindow& window) {
     if (link.lock(SplashLink::kRequestTimeoutMs)) {
       SplashBlock& block = *link.block();
       block.progress = counter;
-      window.update(block);
-      if (block.showRequest != 0) {
+      SplashView view;
+      SplashLink::readBlock(&block, SplashLink::kBlockSize, view);
+      window.update(view);
+      if (view.showRequest) {
         block.splashWindow = static_cast<std::uint32_t>(window.show());
-      } else if (block.hideRequest != 0) {
+      } else if (view.hideRequest) {
         window.hide();
         block.splashWindow = 0;
       }
       block.showRequest = block.hideRequest = 0;
-      const bool close = block.closeRequest != 0;
       link.unlock();
-      if (close) break;
+      if (view.closeRequest) break;
     }
     if (tick) counter = (counter + kAnimationStep) % (SplashLink::kMaxProgress);
   }
@@ -191,8 +184,8 @@ void serveRequests(SplashLink& link, SplashWindow& window) {
 
 }  // namespace
 
-int runSplashScreen(const std::string& nameSuffix) {
-  SplashLink link(SplashScreenSide{}, nameSuffix);
+int runSplashScreen(const std::string& nameTag) {
+  SplashLink link(SplashScreenSide{}, nameTag);
   if (!link.attached()) {
     std::printf("Splash screen: no status block from the tracker\n");
     return 1;
@@ -212,7 +205,9 @@ int runSplashScreen(const std::string& nameSuffix) {
     SplashLink::copyText(block.secondText, kSecondText);
     SplashLink::copyText(block.thirdText, kThirdText);
     SplashLink::copyText(block.statusText, kStatusText);
-    window.update(block);
+    SplashView view;
+    SplashLink::readBlock(&block, SplashLink::kBlockSize, view);
+    window.update(view);
     block.splashWindow = static_cast<std::uint32_t>(window.show());
     link.finishHandshake();
     serveRequests(link, window);

@@ -326,11 +326,12 @@ TEST_F(SplashTest, DestructionEndsTheSplashEvenWhenHidden) {
 TEST_F(SplashTest, StaleNamesOfAKilledTrackerDoNotBlockTheNextStart) {
   const std::string suffix = uniqueSuffix();
   // What a tracker killed during its start leaves: a block of garbage and a semaphore held.
+  const std::string tag = SplashLink::nameTag(getuid(), getpid(), suffix);
   SharedBlock staleBlock;
-  ASSERT_TRUE(staleBlock.create(SplashLink::kBlockName + suffix, 64));
+  ASSERT_TRUE(staleBlock.create(SplashLink::kBlockName + tag, 64));
   std::memset(staleBlock.data(), 0xFF, 64);
   NamedSemaphore staleSemaphore;
-  ASSERT_TRUE(staleSemaphore.create(SplashLink::kSemaphoreName + suffix, 0));
+  ASSERT_TRUE(staleSemaphore.create(SplashLink::kSemaphoreName + tag, 0));
 
   const auto started = Clock::now();
   auto link = start(suffix);
@@ -340,10 +341,33 @@ TEST_F(SplashTest, StaleNamesOfAKilledTrackerDoNotBlockTheNextStart) {
   EXPECT_STREQ(snapshot(*link).thirdText, "Program Loading");
   EXPECT_TRUE(waitFor([&] { return shownWindow(*link) != 0; }, 3000));
   // Once both sides hold them, the names are gone: nothing stale is left if this one is killed.
+  EXPECT_EQ(link->blockName(), SplashLink::kBlockName + tag);
   SharedBlock reopened;
-  EXPECT_FALSE(reopened.open(SplashLink::kBlockName + suffix, 64));
+  EXPECT_FALSE(reopened.open(SplashLink::kBlockName + tag, 64));
   NamedSemaphore reopenedSemaphore;
-  EXPECT_FALSE(reopenedSemaphore.open(SplashLink::kSemaphoreName + suffix));
+  EXPECT_FALSE(reopenedSemaphore.open(SplashLink::kSemaphoreName + tag));
+}
+
+TEST_F(SplashTest, TwoTrackersAtOnceEachTalkToTheirOwnSplash) {
+  auto first = start(uniqueSuffix());
+  auto second = start(uniqueSuffix());
+  ASSERT_TRUE(first->splashRunning());
+  ASSERT_TRUE(second->splashRunning());
+  EXPECT_NE(first->blockName(), second->blockName());
+  EXPECT_NE(first->semaphoreName(), second->semaphoreName());
+  Window a = 0, b = 0;
+  ASSERT_TRUE(waitFor([&] { return (a = shownWindow(*first)) != 0; }, 3000));
+  ASSERT_TRUE(waitFor([&] { return (b = shownWindow(*second)) != 0; }, 3000));
+  EXPECT_NE(a, b);
+  first->setStatus("first tracker");
+  second->setStatus("second tracker");
+  EXPECT_STREQ(snapshot(*first).statusText, "first tracker");
+  EXPECT_STREQ(snapshot(*second).statusText, "second tracker");
+  // Each splash answers its own tracker only.
+  first->hide();
+  ASSERT_TRUE(waitFor([&] { return shownWindow(*first) == 0; }, 2000));
+  EXPECT_NE(shownWindow(*second), 0u);
+  EXPECT_TRUE(second->splashRunning());
 }
 
 TEST_F(SplashTest, SplashEndsWhenItsTrackerIsKilled) {
@@ -489,6 +513,145 @@ TEST(SplashLinkTest, TextsAreCutWithinTheFieldAtACharacterBoundary) {
   const std::string wide = std::string(253, 'a') + "\xF0\x9F\x97\xBA";
   SplashLink::copyText(field, wide.c_str());
   EXPECT_EQ(std::string(field), std::string(253, 'a'));
+}
+
+TEST(SplashLinkTest, NamesCarryTheUserAndTheTrackersProcess) {
+  EXPECT_EQ(SplashLink::nameTag(1000, 4711), ".1000.4711");
+  EXPECT_EQ(SplashLink::nameTag(0, 1, "_x"), ".0.1_x");
+  EXPECT_NE(SplashLink::nameTag(1000, 4711), SplashLink::nameTag(1001, 4711));
+  EXPECT_NE(SplashLink::nameTag(1000, 4711), SplashLink::nameTag(1000, 4712));
+
+  const std::string suffix = uniqueSuffix();
+  SplashLink link("/nonexistent/halvex", suffix);
+  const std::string tag = SplashLink::nameTag(getuid(), getpid(), suffix);
+  EXPECT_EQ(link.blockName(), std::string(SplashLink::kBlockName) + tag);
+  EXPECT_EQ(link.semaphoreName(), std::string(SplashLink::kSemaphoreName) + tag);
+  EXPECT_EQ(link.blockName().find('/', 1), std::string::npos);
+}
+
+TEST(SplashLinkTest, LinksOfOneProcessOrOfTwoProcessesDoNotMeet) {
+  // One process, two suffixes.
+  SplashLink one("/nonexistent/halvex", uniqueSuffix());
+  SplashLink two("/nonexistent/halvex", uniqueSuffix());
+  ASSERT_TRUE(one.hasBlock());
+  ASSERT_TRUE(two.hasBlock());
+  EXPECT_NE(one.blockName(), two.blockName());
+  one.setStatus("one");
+  two.setStatus("two");
+  SplashBlock b{};
+  ASSERT_TRUE(one.snapshot(&b));
+  EXPECT_STREQ(b.statusText, "one");
+  ASSERT_TRUE(two.snapshot(&b));
+  EXPECT_STREQ(b.statusText, "two");
+
+  // Two processes with the same suffix: the process ids set the names apart.
+  const std::string suffix = uniqueSuffix();
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t other = fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    close(fds[0]);
+    SplashLink link("/nonexistent/halvex", suffix);
+    char name[256] = {};
+    std::snprintf(name, sizeof name, "%s", link.blockName().c_str());
+    if (write(fds[1], name, sizeof name) != sizeof name) _exit(1);
+    _exit(link.hasBlock() ? 0 : 1);
+  }
+  close(fds[1]);
+  SplashLink mine("/nonexistent/halvex", suffix);
+  char name[256] = {};
+  ASSERT_EQ(read(fds[0], name, sizeof name), static_cast<ssize_t>(sizeof name));
+  close(fds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(other, &status, 0), other);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(std::string(name), SplashLink::kBlockName + SplashLink::nameTag(getuid(), other, suffix));
+  EXPECT_NE(mine.blockName(), std::string(name));
+  EXPECT_TRUE(mine.hasBlock());
+}
+
+TEST(SplashLinkTest, AStaleBlockOfThisUsersNameIsReplacedByAFreshOne) {
+  const std::string suffix = uniqueSuffix();
+  const std::string tag = SplashLink::nameTag(getuid(), getpid(), suffix);
+  // Too small and full of garbage: reused, it would give the tracker garbage or SIGBUS.
+  SharedBlock stale;
+  ASSERT_TRUE(stale.create(SplashLink::kBlockName + tag, 64));
+  std::memset(stale.data(), 0xFF, 64);
+  NamedSemaphore staleSemaphore;
+  ASSERT_TRUE(staleSemaphore.create(SplashLink::kSemaphoreName + tag, 0));
+
+  SplashLink link("/nonexistent/halvex", suffix);
+  ASSERT_TRUE(link.hasBlock());
+  SplashBlock b{};
+  ASSERT_TRUE(link.snapshot(&b));  // the semaphore is a fresh one with its unit
+  EXPECT_STREQ(b.titleText, "");
+  EXPECT_STREQ(b.statusText, "");
+  EXPECT_EQ(b.utilityProcess, getpid());
+  EXPECT_EQ(static_cast<unsigned char*>(stale.data())[0], 0xFF);  // the old one is not written
+}
+
+TEST(SplashLinkTest, TheSplashSideOpensTheNamesItIsGivenOrItsParentsOwn) {
+  const std::string tagA = SplashLink::nameTag(getuid(), getpid(), uniqueSuffix());
+  const std::string tagB = SplashLink::nameTag(getuid(), getpid(), uniqueSuffix());
+  const std::string parentTag = SplashLink::nameTag(getuid(), getpid());
+  SharedBlock blocks[3];
+  NamedSemaphore semaphores[3];
+  const std::string tags[3] = {tagA, tagB, parentTag};
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(blocks[i].create(SplashLink::kBlockName + tags[i], SplashLink::kBlockSize));
+    ASSERT_TRUE(semaphores[i].create(SplashLink::kSemaphoreName + tags[i], 0));
+    static_cast<SplashBlock*>(blocks[i].data())->progress = 10 + i;
+  }
+  for (int i = 0; i < 2; ++i) {
+    SplashLink splash(SplashScreenSide{}, tags[i]);
+    ASSERT_TRUE(splash.attached());
+    EXPECT_EQ(splash.block()->progress, 10 + i);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    SplashLink splash(SplashScreenSide{});
+    _exit(splash.attached() && splash.block()->progress == 12 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  for (const std::string& tag : tags) {
+    SharedBlock::unlink(SplashLink::kBlockName + tag);
+    NamedSemaphore::unlink(SplashLink::kSemaphoreName + tag);
+  }
+}
+
+TEST(SplashLinkTest, ReadingABlockKeepsTextsInTheirFieldsAndProgressInRange) {
+  SplashBlock block;
+  std::memset(&block, 'x', sizeof block);  // no NUL anywhere
+  block.progress = -7;
+  block.showRequest = 0;
+  block.hideRequest = 0xFE;
+  block.closeRequest = 1;
+  block.utilityProcess = -3;
+  SplashView view;
+  ASSERT_TRUE(SplashLink::readBlock(&block, sizeof block, view));
+  for (const std::string& text : view.texts) EXPECT_EQ(text, std::string(SplashBlock::kTextSize, 'x'));
+  EXPECT_EQ(view.progress, 0);
+  EXPECT_FALSE(view.showRequest);
+  EXPECT_TRUE(view.hideRequest);
+  EXPECT_TRUE(view.closeRequest);
+  EXPECT_EQ(view.utilityProcess, -1);
+
+  SplashLink::copyText(block.statusText, "Loading");
+  block.progress = 1000;
+  block.utilityProcess = 4711;
+  ASSERT_TRUE(SplashLink::readBlock(&block, sizeof block, view));
+  EXPECT_EQ(view.texts[3], "Loading");
+  EXPECT_EQ(view.progress, SplashLink::kMaxProgress);
+  EXPECT_EQ(view.utilityProcess, 4711);
+
+  SplashView untouched;
+  EXPECT_FALSE(SplashLink::readBlock(&block, sizeof block - 1, untouched));
+  EXPECT_FALSE(SplashLink::readBlock(nullptr, sizeof block, untouched));
+  EXPECT_EQ(untouched.texts[3], "");
 }
 
 TEST(SplashScreenTest, SplashWithoutItsTrackerEndsAtOnce) {
