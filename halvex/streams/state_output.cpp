@@ -1,6 +1,7 @@
 #include "halvex/streams/state_output.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/platform/atomic_file.h"
@@ -15,6 +16,15 @@ constexpr char kCloseTag[] = "</dgc>\n";
 /// Room reserved per record: three texts of up to 127 bytes and the numbers.
 constexpr size_t kRecordRoom = 3 * NodeRecord::kTextBytes + 128;
 
+/// Blanks what a reader would take for a separator in the text of `length` bytes at `text`:
+/// line breaks and "*" always, "," in a comment (`commas`).
+void blankSeparators(char* text, size_t length, bool commas) {
+  for (char* p = text; p < text + length; ++p) {
+    const char c = *p;
+    if (c == '\n' || c == '\r' || c == '*' || (commas && c == ',')) *p = ' ';
+  }
+}
+
 /// Appends one node's state record to `out`, holding the node's lock while it is read.
 void appendRecord(NodeRecord& node, bool relayed, const WallTime& now, std::vector<char>& out) {
   const size_t start = out.size();
@@ -24,6 +34,9 @@ void appendRecord(NodeRecord& node, bool relayed, const WallTime& now, std::vect
     node.computeStatusLocked(now);
     node.computeAgeLocked(now);
   }
+  const size_t comment1Length = std::strlen(node.comment1);
+  const size_t comment2Length = std::strlen(node.comment2);
+  const size_t nameLength = std::strlen(node.name);
   int length = formatStateRecord(out.data() + start, kRecordRoom, node.id, node.latitude,
                                  node.longitude, static_cast<long>(node.lastPacketTime.seconds),
                                  node.lastPacketTime.milliseconds, node.status, node.age,
@@ -36,12 +49,20 @@ void appendRecord(NodeRecord& node, bool relayed, const WallTime& now, std::vect
         node.status, node.age, node.comment1, node.comment2, node.name);
   }
   node.unlock();
-  out.resize(start + static_cast<size_t>(length < 0 ? 0 : length));
-  // A line break inside a text (a packet comment may carry one) would split the record and lose
-  // it for every reader; it is written as a blank instead.
-  for (size_t i = start; i + 1 < out.size(); ++i) {
-    if (out[i] == '\n' || out[i] == '\r') out[i] = ' ';
-  }
+  const size_t end = start + static_cast<size_t>(length < 0 ? 0 : length);
+  out.resize(end);
+  // The record ends ",comment1,comment2,name*\n": the texts lie at known places before its end.
+  // A reader cuts the record at its line break, takes a "," in a comment for the next field and
+  // a "*" in either comment or the name for the record's end, so each is written as a blank;
+  // the name is read whole, commas and all.
+  const size_t textBytes = comment1Length + comment2Length + nameLength + 4;  // ",,*\n" around
+  if (end - start < textBytes) return;
+  char* name = out.data() + end - 2 - nameLength;
+  char* comment2 = name - 1 - comment2Length;
+  char* comment1 = comment2 - 1 - comment1Length;
+  blankSeparators(comment1, comment1Length, true);
+  blankSeparators(comment2, comment2Length, true);
+  blankSeparators(name, nameLength, false);
 }
 
 }  // namespace

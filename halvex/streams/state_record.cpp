@@ -1,5 +1,6 @@
 #include "halvex/streams/state_record.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -85,6 +86,10 @@ bool parseStateRecord(char* line, StateRecord& record) {
       !scanDouble(commas[1] + 1, r.longitude) || !scanLong(commas[2] + 1, r.time) ||
       !scanInt(commas[3] + 1, r.milliseconds) || !scanLong(commas[4] + 1, r.status) ||
       !scanDouble(commas[5] + 1, r.age)) {
+    return false;
+  }
+  // "nan" and "inf" read as numbers, but no position or age is one.
+  if (!std::isfinite(r.latitude) || !std::isfinite(r.longitude) || !std::isfinite(r.age)) {
     return false;
   }
 

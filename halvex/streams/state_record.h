@@ -31,8 +31,8 @@ struct StateRecord {
 /// follows the ninth comma up to the "*" (or the end of the line); with eight commas it is the
 /// text after the "*". The name ends at its first line break. The id is read as "%d" up to its
 /// comma, so ids of four digits and more read whole. Returns false, leaving line and record
-/// unchanged, when the line is not a complete record or one of the seven numeric fields does not
-/// read.
+/// unchanged, when the line is not a complete record, one of the seven numeric fields does not
+/// read, or latitude, longitude or age is not finite (NaN or infinity).
 bool parseStateRecord(char* line, StateRecord& record);
 
 /// Writes a state record line, ending in "*\n", byte for byte as

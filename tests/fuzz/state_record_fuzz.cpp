@@ -1,5 +1,6 @@
 // State records: the reader against a plain reference built from the separator rules and
 // sscanf, and records written by the writer reading back as what was written.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +41,7 @@ bool referenceParse(const char* line, Reference& r) {
       std::sscanf(commas[5], ",%lf", &r.age) != 1) {
     return false;
   }
+  if (!std::isfinite(r.lat) || !std::isfinite(r.lon) || !std::isfinite(r.age)) return false;
   r.c1.assign(commas[6] + 1, commas[7]);
   if (commas.size() == 9) {
     r.c2.assign(commas[7] + 1, commas[8]);
@@ -99,7 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::snprintf(lonText, sizeof lonText, "%f", lon);
   std::snprintf(ageText, sizeof ageText, "%05.3lf", age);
   StateRecord r;
-  if (!parseStateRecord(line, r)) std::abort();
+  // A record of a non-finite position or age is refused as a whole.
+  const bool finite = std::isfinite(lat) && std::isfinite(lon) && std::isfinite(age);
+  if (parseStateRecord(line, r) != finite) std::abort();
+  if (!finite) return 0;
   if (r.id != id || r.time != time || r.milliseconds != ms || r.status != status ||
       c1 != r.comment1 || c2 != r.comment2 || name != r.name) {
     std::abort();

@@ -84,6 +84,37 @@ TEST_F(StateFiles, RecordTextsAsWritten) {
   EXPECT_NE(dir_.read("s.txt").find(",1,12.500,"), std::string::npos);
 }
 
+TEST_F(StateFiles, SeparatorsInTextsAreBlankedSoEveryReaderGetsTheTextsBack) {
+  // A "*" or "," in a comment, or a "*" in a name, would move the record's fields for every
+  // reader; the name, last and read whole, keeps its commas.
+  struct Row {
+    const char *c1, *c2, *name, *readC1, *readC2, *readName;
+  } rows[] = {
+      {"mov*FAKE NAME", "", "Truck 7", "mov FAKE NAME", "", "Truck 7"},
+      {"", "mov*FAKE NAME", "Truck 7", "", "mov FAKE NAME", "Truck 7"},
+      {"a,b", "c,d,e", "Name, with, commas", "a b", "c d e", "Name, with, commas"},
+      {"line\r\nbreak", "x*", "star*name\n", "line  break", "x ", "star name "},
+      {"*", ",", "*,*", " ", " ", " , "},
+  };
+  load(table_, 1, 2);
+  for (const Row& row : rows) {
+    table_.nodeById(1)->applyStateRecord(1.5, 2.5, 0, row.c1, row.c2, 0.5, row.name);
+    table_.nodeById(2)->applyStateRecord(3.5, 4.5, 1, "c1", "c2", 1.5, "Next");
+    ASSERT_TRUE(writeStateFile(table_, dir_.path("s.txt").c_str(), true));
+    NodeTable copy;
+    load(copy, 1, 2);
+    ASSERT_TRUE(readLocalStateFile(copy, dir_.path("s.txt").c_str()));
+    const NodeRecord& one = *copy.nodeById(1);
+    EXPECT_STREQ(one.comment1, row.readC1) << row.c1;
+    EXPECT_STREQ(one.comment2, row.readC2) << row.c2;
+    EXPECT_STREQ(one.name, row.readName) << row.name;
+    EXPECT_EQ(one.age, 0.5) << row.name;
+    const NodeRecord& two = *copy.nodeById(2);
+    EXPECT_STREQ(two.name, "Next");
+    EXPECT_EQ(two.latitude, 3.5);
+  }
+}
+
 TEST_F(StateFiles, UnrelayedStatusAndAgeAreComputedNow) {
   load(table_, 1, 1);
   table_.nodeById(1)->applyStateRecord(1, 2, 0, "", "", 0.5, "n1");  // never received locally

@@ -81,6 +81,17 @@ TEST(StateRecordReader, RejectsIncompleteRecordsAndLeavesThemAlone) {
   }
 }
 
+TEST(StateRecordReader, RefusesNonFiniteNumbers) {
+  // What no position or age can be; "1e999" reads as infinity.
+  for (const char* text : {"$007,nan,2,3,4,1,5,a,b,c*", "$007,1,-inf,3,4,1,5,a,b,c*",
+                           "$007,1,2,3,4,1,INFINITY,a,b,c*", "$007,NAN(12),2,3,4,1,5,a,b,c*",
+                           "$007,1e999,2,3,4,1,5,a,b,c*", "$007,1,2,3,4,1,-1e400,a,b,c*"}) {
+    const Parsed p = parse(text);
+    EXPECT_FALSE(p.ok) << text;
+    EXPECT_EQ(std::string(p.line.data()), text);
+  }
+}
+
 std::string written(size_t size, int id, double lat, double lon, long time, int ms, int status,
                     double age, const char* c1, const char* c2, const char* name) {
   std::vector<char> text(size + 8, '#');
