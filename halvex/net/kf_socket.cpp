@@ -29,6 +29,9 @@ constexpr int kPollPauseMs = 10;
 constexpr unsigned kDestroyPauseMs = 100;
 constexpr unsigned kBadAcceptPauseMs = 100;
 constexpr unsigned kRefusePauseMs = 10;
+/// Empty datagrams one poll drops at most, so that a sender of nothing but empty datagrams
+/// cannot hold a poll for ever; later polls drop the rest.
+constexpr int kMaxEmptyDatagrams = 256;
 
 std::atomic<int> liveSockets{0};
 
@@ -44,6 +47,29 @@ int newSocket(int type) {
 bool setNonBlocking(int fd) {
   const int flags = ::fcntl(fd, F_GETFL, 0);
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+/// recv retried when interrupted.
+ssize_t receiveRetried(int fd, char* buffer, size_t length, int flags) {
+  ssize_t got;
+  do {
+    got = ::recv(fd, buffer, length, flags);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+/// Whether `fd` is shut down for reading: every receive then reads 0 at once, which on a datagram
+/// socket is no empty datagram to go past.
+bool receiveShutDown(int fd) {
+  pollfd ready{fd, POLLRDHUP, 0};
+  return ::poll(&ready, 1, 0) > 0 && (ready.revents & POLLRDHUP) != 0;
+}
+
+/// Receives and drops the datagram at the head of `fd`'s queue when it is empty; whether one was.
+bool dropEmptyDatagram(int fd) {
+  char probe;
+  if (receiveRetried(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) != 0) return false;
+  return receiveRetried(fd, &probe, 1, MSG_DONTWAIT) == 0;
 }
 
 /// Lets a server be opened again on its port at once, while old connections linger.
@@ -217,6 +243,7 @@ int KF_Socket::openClient(const char* host, int port, int blocking, bool udp) {
     return 0;
   }
   dataSocket_ = fd;
+  datagram_ = udp;
   mode_ = udp ? kUdpClient : kTcpClient;
   open_ = 1;
   return 1;
@@ -284,7 +311,25 @@ int KF_Socket::openTcpServer(int port, int blocking, KF_ClientCallback callback,
   std::printf("%s:%d connected\n", text.address, text.port);
   std::printf("sicket_fd is %d\n", client);
   dataSocket_ = client;
+  datagram_ = false;
   mode_ = kTcpServer;
+  open_ = 1;
+  return 1;
+}
+
+int KF_Socket::openConnected(int fd, int blocking) {
+  close();
+  int type = 0;
+  socklen_t size = sizeof type;
+  if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &size) != 0 ||
+      (type != SOCK_DGRAM && type != SOCK_STREAM) || (!blocking && !setNonBlocking(fd))) {
+    return 0;
+  }
+  address_ = sockaddr_in{};
+  blocking_ = blocking;
+  dataSocket_ = fd;
+  datagram_ = type == SOCK_DGRAM;
+  mode_ = kConnected;
   open_ = 1;
   return 1;
 }
@@ -331,6 +376,7 @@ int KF_Socket::makeDataSocket() {
       return 0;
   }
   dataSocket_ = fd;
+  datagram_ = udp;
   return 1;
 }
 
@@ -476,10 +522,15 @@ int KF_Socket::receive(char* buffer, int length, int waitMode) {
   if (buffer == nullptr || length < 0) return -1;
   const bool poll = (waitMode == 2 ? blocking_ : waitMode) == 0;
   if (poll) {
-    const int waiting = bytesWaiting(dataSocket_);
+    const int waiting = bytesWaiting(dataSocket_, datagram_);
     if (waiting <= 0) return waiting;
   }
-  const int got = receiveOnce(dataSocket_, buffer, length, !poll && !blocking_);
+  int got;
+  // An empty datagram reads as 0, which callers take for "nothing waiting" or "closed": a
+  // blocking receive drops it and waits for the next one (a poll has dropped it already).
+  do {
+    got = receiveOnce(dataSocket_, buffer, length, !poll && !blocking_);
+  } while (got == 0 && datagram_ && !poll && length > 0 && !receiveShutDown(dataSocket_));
   if (got < 0) {
     std::printf("in KF_Socket::receive, got an error on recv\n");
     close();
@@ -487,14 +538,21 @@ int KF_Socket::receive(char* buffer, int length, int waitMode) {
   return got;
 }
 
-int KF_Socket::bytesWaiting(int fd) {
+int KF_Socket::bytesWaiting(int fd, bool datagram) {
   std::printf("before ioctlsocket\n");
   int waiting = 0;
-  if (::ioctl(fd, FIONREAD, &waiting) != 0) {
-    std::fflush(stdout);
-    std::perror("FIONREAD");
-    std::printf("ERROR from ioctlsocket\n");
-    return -1;
+  for (int dropped = 0;; ++dropped) {
+    if (::ioctl(fd, FIONREAD, &waiting) != 0) {
+      std::fflush(stdout);
+      std::perror("FIONREAD");
+      std::printf("ERROR from ioctlsocket\n");
+      return -1;
+    }
+    // On a datagram socket the count is the size of the first datagram alone, so an empty one
+    // would read 0 for ever while others wait behind it.
+    if (waiting != 0 || !datagram || dropped == kMaxEmptyDatagrams || !dropEmptyDatagram(fd)) {
+      break;
+    }
   }
   std::printf("got a n of %d\n", waiting);
   if (waiting == 0) std::printf("got n=0\n");
@@ -507,11 +565,7 @@ int KF_Socket::receiveOnce(int fd, char* buffer, int length, bool waitFirst) {
     while (::poll(&ready, 1, -1) < 0 && errno == EINTR) {
     }
   }
-  ssize_t got;
-  do {
-    got = ::recv(fd, buffer, static_cast<size_t>(length), 0);
-  } while (got < 0 && errno == EINTR);
-  return static_cast<int>(got);
+  return static_cast<int>(receiveRetried(fd, buffer, static_cast<size_t>(length), 0));
 }
 
 int KF_Socket::sendOnce(int fd, const char* data, int length) {
@@ -521,6 +575,13 @@ int KF_Socket::sendOnce(int fd, const char* data, int length) {
   } while (sent < 0 && errno == EINTR);
   if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
   return static_cast<int>(sent);
+}
+
+bool KF_Socket::endOfStream() {
+  if (!datagram_) return streamEnded(dataSocket_);
+  // A 0-byte peek here would be an empty datagram, not a closed peer: a datagram socket ends
+  // only when shut down, else polling pauses briefly.
+  return receiveShutDown(dataSocket_) || waitReadable(kPollPauseMs) < 0;
 }
 
 bool KF_Socket::streamEnded(int fd) {

@@ -25,7 +25,16 @@ using KF_ClientCallback = void (*)(KF_SubSocket* connection, KF_SubSocket* same,
 class KF_Socket : public KF_SubSocket {
  public:
   /// Endpoint kinds; the last one opened is kept across a close so that reopen() knows it.
-  enum Mode { kNone = 0, kUdpServer = 1, kUdpClient = 2, kTcpServer = 3, kTcpClient = 4 };
+  /// kConnected: a socket connected elsewhere and taken over by openConnected, which cannot be
+  /// reopened.
+  enum Mode {
+    kNone = 0,
+    kUdpServer = 1,
+    kUdpClient = 2,
+    kTcpServer = 3,
+    kTcpClient = 4,
+    kConnected = 5
+  };
 
   KF_Socket();
   /// Stops the listening loop and every client thread, and closes every socket. Must not run in
@@ -33,6 +42,8 @@ class KF_Socket : public KF_SubSocket {
   virtual ~KF_Socket();
 
   int send(const char* data, int length, int mode) override;
+  /// On a datagram endpoint one datagram per call; empty datagrams are dropped rather than read
+  /// as 0, which would mean "nothing waiting" or "closed".
   int receive(char* buffer, int length, int waitMode) override;
 
   /// Connects a UDP socket to host (a name or a dotted address) and port.
@@ -45,6 +56,10 @@ class KF_Socket : public KF_SubSocket {
   /// listening loop that gives every client a thread running the callback (in the calling
   /// thread when blocking, else in a new thread, returning at once).
   virtual int openTcpServer(int port, int blocking, KF_ClientCallback callback, void* user);
+  /// Serves the connected socket `fd` (one end of a socket pair, for instance), taking it over:
+  /// a datagram or a stream endpoint as the socket is. Fails, leaving `fd` to the caller, when
+  /// it is no datagram or stream socket.
+  virtual int openConnected(int fd, int blocking);
   /// Ends a listening loop, closes every socket and destroys every client; the mode is kept.
   /// Called from a client callback, it ends the loop and every client connection, and each
   /// client is destroyed when its callback returns.
@@ -93,8 +108,9 @@ class KF_Socket : public KF_SubSocket {
   /// Joins the threads of clients that have destroyed themselves.
   void joinFinishedClients();
 
-  /// Bytes waiting on `fd` for a poll, with the poll diagnostics: -1 on error, 0 when none.
-  static int bytesWaiting(int fd);
+  /// Bytes waiting on `fd` for a poll, with the poll diagnostics: -1 on error, 0 when none. On
+  /// a `datagram` socket, empty datagrams at the head of the queue are received and dropped.
+  static int bytesWaiting(int fd, bool datagram = false);
   /// One receive on `fd`, first waiting for data when `waitFirst` (a non-blocking socket asked
   /// to block); retried when interrupted.
   static int receiveOnce(int fd, char* buffer, int length, bool waitFirst);
@@ -103,10 +119,13 @@ class KF_Socket : public KF_SubSocket {
   /// Whether the peer of `fd` has closed with nothing left to read, after a short wait.
   static bool streamEnded(int fd);
 
-  bool endOfStream() override { return streamEnded(dataSocket_); }
+  /// A stream's end as streamEnded tells it; a datagram socket has none, so it only waits
+  /// briefly for data.
+  bool endOfStream() override;
 
   int dataSocket_ = -1;
-  BinarySemaphore lock_;  ///< Held while a listening loop runs.
+  bool datagram_ = false;  ///< The data socket is a datagram (UDP) socket.
+  BinarySemaphore lock_;   ///< Held while a listening loop runs.
   std::thread listener_;
   std::mutex listenerMutex_;  ///< Guards listener_ and the closing of the listening socket.
   std::atomic<int> listenSocket_{-1};

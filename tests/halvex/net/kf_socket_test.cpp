@@ -270,6 +270,72 @@ TEST(Udp, NonBlockingServerPollsAndCountsTheWaitingDatagram) {
   EXPECT_EQ(std::string(buffer, static_cast<size_t>(got)), "datagram");
 }
 
+TEST(Udp, EmptyDatagramsAreSkippedByEveryReceive) {
+  // "abc" and "de" behind and between empty datagrams: a polled receive must not read 0 for ever
+  // at an empty one, nor receiveAll take it for a closed peer.
+  struct Case {
+    int blocking, waitMode;
+    bool all;
+  } cases[] = {{1, 0, false}, {0, 0, false}, {1, 1, false}, {0, 1, false},
+               {1, 0, true},  {0, 0, true},  {1, 1, true},  {0, 1, true}};
+  for (int k = 0; k < 16; ++k) {
+    const Case& c = cases[k % 8];
+    const bool pair = k >= 8;  // a socket pair taken over instead of a UDP server
+    SCOPED_TRACE(testing::Message()
+                 << (pair ? "pair" : "udp") << " blocking " << c.blocking << " wait mode "
+                 << c.waitMode << (c.all ? " receiveAll" : " receive"));
+    KF_Socket server;
+    KF_Socket client;
+    int ends[2] = {-1, -1};
+    CaptureStdout();
+    if (pair) {
+      ASSERT_EQ(::socketpair(AF_UNIX, SOCK_DGRAM, 0, ends), 0);
+      ASSERT_EQ(server.openConnected(ends[0], c.blocking), 1);
+      ASSERT_EQ(client.openConnected(ends[1], 1), 1);
+    } else {
+      ASSERT_EQ(server.openUdpServer(0, c.blocking), 1);
+      ASSERT_EQ(client.openUdpClient("127.0.0.1", server.localPort(), 1), 1);
+    }
+    for (const char* datagram : {"", "", "abc", "", "de"}) {
+      ASSERT_EQ(client.send(datagram, static_cast<int>(std::strlen(datagram)), 0),
+                static_cast<int>(std::strlen(datagram)));
+    }
+    char buffer[16];
+    std::string text;
+    int zeros = 0;
+    if (c.all) {
+      const int got = server.receiveAll(buffer, 5, c.waitMode);
+      text.assign(buffer, static_cast<size_t>(got > 0 ? got : 0));
+    }
+    for (int polls = 0; !c.all && text.size() < 5 && polls < 200; ++polls) {
+      const int got = server.receive(buffer, sizeof buffer, c.waitMode);
+      if (got < 0) break;
+      text.append(buffer, static_cast<size_t>(got));
+      if (got == 0) {
+        ++zeros;
+        usleep(1000);
+      }
+    }
+    GetCapturedStdout();
+    EXPECT_EQ(text, "abcde");
+    if (c.waitMode == 1) {
+      EXPECT_EQ(zeros, 0) << "a blocking receive waits for data";
+    }
+  }
+  KF_Socket unusable;
+  EXPECT_EQ(unusable.openConnected(-1, 1), 0);
+  // Shut down for reading, a datagram socket reads 0 at once: its end, no datagram to go past.
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_DGRAM, 0, ends), 0);
+  Fd peer(ends[1]);
+  KF_Socket shut;
+  ASSERT_EQ(shut.openConnected(ends[0], 1), 1);
+  ::shutdown(ends[0], SHUT_RD);
+  char buffer[8];
+  EXPECT_EQ(shut.receive(buffer, sizeof buffer, 1), 0);
+  EXPECT_EQ(shut.receiveAll(buffer, sizeof buffer, 1), 0);
+}
+
 TEST(Udp, ServerOnAPortInUseFails) {
   KF_Socket first;
   ASSERT_EQ(first.openUdpServer(0, 1), 1);
