@@ -119,10 +119,11 @@ int runHeadless(int argc, char** argv) {
     if (rate.index >= 0) engine.setRateChoice(rate.slot, rate.index);
   }
   engine.updateRates();
-  // The definitions' buffer sizes before the receivers start, so that the first pass does not
-  // restart them.
-  model.ports().setBytesPerBuffer(controls.bytesPerBuffer);
-  model.ports().setBuffersPerPort(controls.buffersPerPort);
+  // The definitions' buffer sizes and ring memory before the receivers start, so that the first
+  // pass does not restart them; one reload takes all three (the definitions may have been read
+  // after the port file).
+  model.ports().setRingSettings(controls.bytesPerBuffer, controls.buffersPerPort,
+                                model.ioDefinitions().multicastMemoryMB);
   const bool multicast = controls.inputMode == IoDefinitions::kInputMulticast;
   engine.start();
   std::printf("halvex: headless, %d nodes, %d ports, input %s, state file %s\n",

@@ -44,6 +44,7 @@ void TrackerModel::readNodeList(const std::string& path) {
 
 void TrackerModel::readPortFile(const std::string& path) {
   paths_.setFile(MasterKey::PortFile, path);
+  ports_.setRingMemoryMB(io_.multicastMemoryMB);
   ports_.loadPortFile(path.c_str());
   if (listener_ != nullptr) listener_->portFileNamed(path);
 }

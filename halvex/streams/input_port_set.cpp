@@ -25,6 +25,9 @@ int splitTokens(const char* line, std::string* tokens, int max) {
   return count;
 }
 
+/// Bytes a mebibyte holds.
+constexpr long long kMebibyte = 1LL << 20;
+
 /// The port token read as a long, as "%ld" would (out-of-range values held at the limits, text
 /// that is no number 0); the receiver refuses what is no UDP port.
 long portNumber(const std::string& token) {
@@ -69,9 +72,34 @@ bool InputPortSet::loadPortFile(const char* name) {
   portFilePath_ = path;
   FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
   if (file != nullptr) {
+    // Every port allocates its two rings when it is made, so the ports the budget holds are
+    // counted before any is: the rest are never made.
+    const long long portBytes = 2LL * bufferBytes_ * buffersPerPort_;
+    const long long portsHeld = ringMemoryMB_ * kMebibyte / portBytes;
     char line[kPortLineBytes];
-    while (readCutLine(file, line, sizeof line)) readPortLine(line);
+    std::string tokens[kPortTokens];
+    int lineNumber = 0;
+    int firstRefusedLine = 0;
+    int refused = 0;
+    while (readCutLine(file, line, sizeof line)) {
+      ++lineNumber;
+      // Sample line: "north  239.255.10.1  5001"  (name, group, port; "#" first: a comment)
+      if (splitTokens(line, tokens, kPortTokens) < kPortTokens || tokens[0][0] == '#') continue;
+      if (static_cast<long long>(ports_.size()) >= portsHeld) {
+        if (refused++ == 0) firstRefusedLine = lineNumber;
+        continue;
+      }
+      ports_.push_back(std::make_unique<InputPort>(tokens[0].c_str(), tokens[1].c_str(),
+                                                   portNumber(tokens[2]), table_, bufferBytes_,
+                                                   buffersPerPort_));
+    }
     std::fclose(file);
+    if (refused > 0) {
+      std::fprintf(stderr,
+                   "halvex: %s line %d: not opened, with every port after it (%d in all): their "
+                   "rings would pass the %d MiB all ports may take (Input MultiCastMemoryMB)\n",
+                   path.c_str(), firstRefusedLine, refused, ringMemoryMB_);
+    }
   }
   for (size_t i = 0; i < ports_.size(); ++i) {
     ports_[i]->prev = i > 0 ? ports_[i - 1].get() : nullptr;
@@ -79,16 +107,6 @@ bool InputPortSet::loadPortFile(const char* name) {
   }
   portsLoaded_ = !ports_.empty();
   return portsLoaded_;
-}
-
-// Sample line: "north  239.255.10.1  5001"  (name, group, port; "#" first begins a comment)
-void InputPortSet::readPortLine(const char* line) {
-  std::string tokens[kPortTokens];
-  if (splitTokens(line, tokens, kPortTokens) < kPortTokens) return;
-  if (tokens[0][0] == '#') return;
-  ports_.push_back(std::make_unique<InputPort>(tokens[0].c_str(), tokens[1].c_str(),
-                                               portNumber(tokens[2]), table_, bufferBytes_,
-                                               buffersPerPort_));
 }
 
 void InputPortSet::unloadPorts() {
@@ -112,19 +130,35 @@ void InputPortSet::stopReceivers() {
 }
 
 int InputPortSet::setBytesPerBuffer(int bytes) {
-  const int bounded = boundedBufferBytes(bytes, buffersPerPort_);
-  if (bounded == 0 || bounded == bufferBytes_) return bufferBytes_;
-  bufferBytes_ = bounded;
-  applyBufferSizes();
+  setRingSettings(bytes, buffersPerPort_, ringMemoryMB_);
   return bufferBytes_;
 }
 
 int InputPortSet::setBuffersPerPort(int count) {
-  const int bounded = boundedBuffersPerPort(count, bufferBytes_);
-  if (bounded == 0 || bounded == buffersPerPort_) return buffersPerPort_;
-  buffersPerPort_ = bounded;
-  applyBufferSizes();
+  setRingSettings(bufferBytes_, count, ringMemoryMB_);
   return buffersPerPort_;
+}
+
+int InputPortSet::setRingMemoryMB(int megabytes) {
+  setRingSettings(bufferBytes_, buffersPerPort_, megabytes);
+  return ringMemoryMB_;
+}
+
+void InputPortSet::setRingSettings(int bytes, int count, int memoryMB) {
+  // Values in force already pass their bounds unchanged, so each setter is this with the others
+  // as they are.
+  const int bytesBounded = boundedBufferBytes(bytes, buffersPerPort_);
+  const int newBytes = bytesBounded != 0 ? bytesBounded : bufferBytes_;
+  const int countBounded = boundedBuffersPerPort(count, newBytes);
+  const int newCount = countBounded != 0 ? countBounded : buffersPerPort_;
+  const int newMemory = memoryMB >= 1 ? memoryMB : ringMemoryMB_;
+  if (newBytes == bufferBytes_ && newCount == buffersPerPort_ && newMemory == ringMemoryMB_) {
+    return;
+  }
+  bufferBytes_ = newBytes;
+  buffersPerPort_ = newCount;
+  ringMemoryMB_ = newMemory;
+  applyBufferSizes();
 }
 
 void InputPortSet::applyBufferSizes() {

@@ -24,6 +24,7 @@ class InputPortSet {
   static constexpr int kMinBuffersPerPort = tracker_defaults::kMinBuffersPerPort;
   static constexpr int kMaxBuffersPerPort = tracker_defaults::kMaxBuffersPerPort;
   static constexpr long kMaxRingBytes = tracker_defaults::kMaxRingBytes;
+  static constexpr int kDefaultMemoryMB = tracker_defaults::kMulticastMemoryMB;
   static constexpr unsigned kRestartPauseMs = 500;  ///< Pause between stopping and restarting.
   static constexpr int kPortLineBytes = 2048;       ///< Port file line buffer, terminator included.
 
@@ -37,7 +38,8 @@ class InputPortSet {
 
   /// Unloads the ports, then reads the multicast port file `name` into one port per line of
   /// group and port, in file order, and remembers the name for reloading. Returns whether at
-  /// least one port was read. Receivers are not started.
+  /// least one port was read. Receivers are not started. Ports whose rings would pass the ring
+  /// memory are not made: one message on standard error names the line of the first.
   bool loadPortFile(const char* name);
   /// Stops the receivers and destroys every port.
   void unloadPorts();
@@ -53,6 +55,13 @@ class InputPortSet {
   /// Sets the buffers per port as setBytesPerBuffer does the bytes: below 1 is refused, above
   /// 65536 or B x N above 64 MiB is cut. Returns the value in force.
   int setBuffersPerPort(int count);
+  /// Sets the ring memory all ports may take together, MiB ("Input MultiCastMemoryMB"): each
+  /// port takes two rings of B x N bytes. A value below 1 is refused. When the stored value
+  /// changes, loaded ports are reloaded as setBytesPerBuffer does. Returns the value in force.
+  int setRingMemoryMB(int megabytes);
+  /// The three setters at once, in their order (bytes, buffers, memory), reloading loaded ports
+  /// once when anything changed.
+  void setRingSettings(int bytes, int count, int memoryMB);
   /// Applies every packet received on the active ports since the last call, port by port in file
   /// order. Returns the number of packets the nodes took.
   int processPorts();
@@ -66,11 +75,11 @@ class InputPortSet {
   const char* portFilePath() const { return portFilePath_.c_str(); }
   int bufferBytes() const { return bufferBytes_; }
   int buffersPerPort() const { return buffersPerPort_; }
+  int ringMemoryMB() const { return ringMemoryMB_; }
 
  private:
-  /// Reads one port file line into a new port unless it is skipped.
-  void readPortLine(const char* line);
-  /// Rebuilds the ports with the stored buffer sizes after a change, restarting running ones.
+  /// Rebuilds the ports with the stored buffer sizes and ring memory after a change, restarting
+  /// running ones.
   void applyBufferSizes();
   /// `bytes` within the limits for rings of `count` buffers, or 0 when it is too small.
   static int boundedBufferBytes(int bytes, int count);
@@ -80,6 +89,7 @@ class InputPortSet {
   NodeTable& table_;                               ///< The table the packets update.
   int bufferBytes_;                                ///< Bytes per receive buffer.
   int buffersPerPort_;                             ///< Receive buffers per port.
+  int ringMemoryMB_ = kDefaultMemoryMB;            ///< Rings of all ports together, MiB.
   std::vector<std::unique_ptr<InputPort>> ports_;  ///< Receive ports in file order.
   std::string portFilePath_;                       ///< Port file to reload from.
   bool portsLoaded_ = false;                       ///< At least one port was read.

@@ -1,8 +1,11 @@
 // Packet rings, the port file, the buffer-size limits and the packet builder, without sockets.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "halvex/streams/input_port.h"
@@ -193,6 +196,82 @@ TEST_F(PortFileTest, BufferSettingsThatWouldBreakTheRingsAreRefusedOrCut) {
   InputPortSet huge(table_, 1 << 30, 1 << 30);
   EXPECT_EQ(huge.bufferBytes(), InputPortSet::kMaxBufferBytes);
   EXPECT_EQ(huge.buffersPerPort(), 1024);
+}
+
+/// Caps the address space of this (child) process at what it uses now plus `extraMiB`, so that
+/// unbounded allocation fails at once instead of exhausting the machine. Sanitizers reserve
+/// vast address ranges of their own, so there the cap is left out.
+void capAddressSpace(long extraMiB) {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  long pages = 0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  const rlim_t cap = static_cast<rlim_t>(pages * ::sysconf(_SC_PAGESIZE) + (extraMiB << 20));
+  const rlimit limit{cap, cap};
+  ::setrlimit(RLIMIT_AS, &limit);
+#else
+  (void)extraMiB;
+#endif
+}
+
+TEST_F(PortFileTest, ThousandsOfPortsWithTheLargestBuffersStayWithinTheRingMemory) {
+  // 3000 ports of two 64 MiB rings: the default 256 MiB of ring memory holds two of them.
+  std::string text = "# name group port\n";
+  for (int k = 0; k < 3000; ++k) text += "p" + std::to_string(k) + " 239.255.0.1 5000\n";
+  const std::string path = dir_.write("ports.mcp", text);
+  EXPECT_EXIT(
+      {
+        capAddressSpace(256 + 64);
+        InputPortSet ports(table_, InputPortSet::kMaxBufferBytes, InputPortSet::kMaxBuffersPerPort);
+        ports.loadPortFile(path.c_str());
+        std::fprintf(stderr, "%d ports\n", ports.portCount());
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "^[^\n]*ports.mcp line 4: [^\n]*2998 in all[^\n]*\n2 ports\n$");
+}
+
+TEST_F(PortFileTest, RingMemoryHoldsTheFirstPortsAndOneMessageNamesTheFirstLeftOut) {
+  // Ports of two 256 KiB rings, a comment on line 2.
+  const std::string path = dir_.write("five.mcp",
+                                      "a 239.255.0.1 5001\n# x y z\nb 239.255.0.1 5002\n"
+                                      "c 239.255.0.1 5003\nd 239.255.0.1 5004\n"
+                                      "e 239.255.0.1 5005\n");
+  ports_.setBytesPerBuffer(1024);
+  ports_.setBuffersPerPort(256);
+  struct Row {
+    int memoryMB, ports;
+    const char* message;
+  } rows[] = {{1, 2, "five.mcp line 4: not opened, with every port after it (3 in all)"},
+              {2, 4, "five.mcp line 6: not opened, with every port after it (1 in all)"},
+              {3, 5, nullptr}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(ports_.setRingMemoryMB(row.memoryMB), row.memoryMB);
+    testing::internal::CaptureStderr();
+    ports_.loadPortFile(path.c_str());
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ports_.portCount(), row.ports) << row.memoryMB;
+    if (row.message == nullptr) {
+      EXPECT_EQ(message, "");
+    } else {
+      EXPECT_NE(message.find(row.message), std::string::npos) << message;
+      EXPECT_EQ(message.find('\n'), message.size() - 1) << "one message: " << message;
+    }
+  }
+  EXPECT_EQ(ports_.setRingMemoryMB(0), 3);  // refused
+  EXPECT_EQ(ports_.setRingMemoryMB(-5), 3);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ports_.setRingMemoryMB(1), 1);  // a change reloads the loaded ports
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(ports_.portCount(), 2);
+  // Sizes and memory at once: one reload, so one message (one each would give two).
+  testing::internal::CaptureStderr();
+  ports_.setRingSettings(2048, 256, 2);
+  const std::string once = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(ports_.portCount(), 2);
+  EXPECT_NE(once.find("five.mcp line 4:"), std::string::npos) << once;
+  EXPECT_EQ(once.find('\n'), once.size() - 1) << once;
 }
 
 /// The checksum written after sentence `k` (1 or 2) of a packet, and the one it should have.
