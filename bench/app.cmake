@@ -22,3 +22,14 @@ add_dependencies(window_bench halvex)
 set_target_properties(window_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 add_test(NAME bench_window COMMAND window_bench --check)
 set_tests_properties(bench_window PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOUT 180)
+
+# The windowed tracker's frame rate while a remote state server trickles its response, beside the
+# same window without remote input.
+add_executable(remote_window_bench remote_window_bench.cpp)
+target_link_libraries(remote_window_bench PRIVATE halvex_app)
+target_compile_definitions(remote_window_bench PRIVATE
+  XVFB_RUN="${CMAKE_SOURCE_DIR}/tests/xvfb_run.sh")
+set_target_properties(remote_window_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+# The goal: at least 0.9 of the frame rate without remote input.
+add_test(NAME bench_remote_window COMMAND remote_window_bench --check)
+set_tests_properties(bench_remote_window PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOUT 180)

@@ -7,8 +7,8 @@
 #include "halvex/core/rate_tables.h"
 
 /// The seven slots of the main loop, each with an enabled flag, a period and the counter value
-/// of its last run. A slot is due when now > lastRun + period. The remote slot is also read and
-/// restarted by the remote-poll timer's thread, so every field is atomic.
+/// of its last run. A slot is due when now > lastRun + period. Every field is atomic, so that
+/// any thread may read the schedule.
 class SlotScheduler {
  public:
   enum Slot {

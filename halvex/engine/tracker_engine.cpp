@@ -1,10 +1,8 @@
 #include "halvex/engine/tracker_engine.h"
 
-#include "common/platform/perf_counter.h"
 #include "halvex/config/io_definitions.h"
 #include "halvex/engine/tracker_model.h"
 #include "halvex/streams/local_state_file.h"
-#include "halvex/streams/remote_state.h"
 
 namespace {
 
@@ -44,8 +42,7 @@ void EngineControls::takeFrom(const IoDefinitions& io, const TrackingSettings& s
   badIdle = settings.badIdle;
 }
 
-TrackerEngine::TrackerEngine(TrackerModel& model, EngineView* view)
-    : model_(model), view_(view), timer_([this] { remotePoll(); }) {
+TrackerEngine::TrackerEngine(TrackerModel& model, EngineView* view) : model_(model), view_(view) {
   for (int slot = 0; slot < SlotScheduler::kSlotCount; ++slot) {
     rateChoice_[slot] = kDefaultRateChoice[slot];
   }
@@ -93,21 +90,27 @@ void TrackerEngine::updateRemotePeriod() {
 }
 
 void TrackerEngine::start() {
-  stopping_.store(false);
+  fetcher_.setStopping(false);
   model_.ports().startReceivers();
-  timer_.arm(remotePollDelayMs());
 }
 
 void TrackerEngine::startWithControls() {
-  model_.ports().setBytesPerBuffer(controls_.bytesPerBuffer);
-  model_.ports().setBuffersPerPort(controls_.buffersPerPort);
+  model_.ports().setRingSettings(controls_.bytesPerBuffer, controls_.buffersPerPort,
+                                 model_.ioDefinitions().multicastMemoryMB);
   start();
 }
 
 void TrackerEngine::stop() {
-  stopping_.store(true);  // ends a fetch in progress on the timer's thread
-  timer_.stop();
+  fetcher_.setStopping(true);
+  fetcher_.stop();
   model_.ports().stopReceivers();
+}
+
+std::unique_lock<std::mutex> TrackerEngine::holdInputs() {
+  std::unique_lock<std::mutex> hold(inputsMutex_);
+  ++generation_;
+  fetcher_.cancelCurrent();
+  return hold;
 }
 
 void TrackerEngine::reloadPortFile(const std::string& path) {
@@ -135,6 +138,7 @@ void TrackerEngine::tick() {
   const int64_t now = scheduler_.sample();
   pushSettings();
   enableSlots();
+  applyFetchResult(now);
   inputStep(now);
   const TrackingSettings& settings = model_.settings();
   model_.nodes().buildNearest(settings.targetId, settings.chaseId);
@@ -162,9 +166,9 @@ void TrackerEngine::frameDrawn() {
 
 void TrackerEngine::pushSettings() {
   InputPortSet& ports = model_.ports();
-  ports.setBytesPerBuffer(controls_.bytesPerBuffer);
-  ports.setBuffersPerPort(controls_.buffersPerPort);
   IoDefinitions& io = model_.ioDefinitions();
+  // One reload for all three: the definitions may have been read after the port file.
+  ports.setRingSettings(controls_.bytesPerBuffer, controls_.buffersPerPort, io.multicastMemoryMB);
   // The values in force: the port set refuses or bounds unusable ones.
   io.multicastBytesPerBuffer = ports.bufferBytes();
   io.multicastBuffersPerPort = ports.buffersPerPort();
@@ -205,36 +209,44 @@ void TrackerEngine::inputStep(int64_t now) {
         newStateData_.store(true);
       }
       break;
-    case IoDefinitions::kInputRemoteState: {
+    case IoDefinitions::kInputRemoteState:
       showIdleControls(false);
-      // While the timer's poll holds the lock it is fetching already; this pass goes on.
-      std::unique_lock<std::mutex> hold(fetchMutex_, std::try_to_lock);
-      if (!hold.owns_lock()) break;
-      if (remoteHost_ != controls_.remoteHost) remoteHost_ = controls_.remoteHost;
-      if (remotePath_ != controls_.remotePath) remotePath_ = controls_.remotePath;
-      remotePort_ = controls_.remotePort;
-      fetchIfDue(now);
+      requestIfDue(now);
       break;
-    }
     default:
       break;  // client and server receiving have no input step
   }
 }
 
-bool TrackerEngine::fetchIfDue(int64_t now) {
+void TrackerEngine::requestIfDue(int64_t now) {
   if (!scheduler_.enabled(SlotScheduler::kRemoteInput) ||
       !scheduler_.due(SlotScheduler::kRemoteInput, now)) {
-    return false;
+    return;
   }
-  // Restarted before the fetch, so that the other thread does not find the slot due meanwhile
-  // (the loop would pass without waiting for as long as a slow server takes).
+  // Restarted even while the worker is busy with the last fetch: a slot left due would keep the
+  // loop's wait at zero for as long as a slow server takes.
   scheduler_.markRun(SlotScheduler::kRemoteInput, now);
-  int refresh = 0;
-  fetchRemoteState(model_.nodes(), remoteHost_.c_str(), remotePort_, remotePath_.c_str(), &refresh,
-                   &stopping_);
-  ++remoteFetches_;
+  fetcher_.post(
+      {controls_.remoteHost, controls_.remotePort, controls_.remotePath, generation_.load()});
+}
+
+void TrackerEngine::applyFetchResult(int64_t now) {
+  // While another thread reloads the inputs the result waits for a later pass.
+  std::unique_lock<std::mutex> hold(inputsMutex_, std::try_to_lock);
+  if (!hold.owns_lock()) return;
+  std::optional<RemoteFetchWorker::Result> result = fetcher_.take();
+  if (!result) return;
+  if (controls_.inputMode != IoDefinitions::kInputRemoteState) return;
+  if (result->generation != generation_.load()) {
+    // Fetched for the inputs before a reload: the reloaded ones fetch at once instead.
+    const SlotScheduler::Slot slot = SlotScheduler::kRemoteInput;
+    scheduler_.markRun(slot, now - scheduler_.period(slot) - 1);
+    return;
+  }
+  result->records.applyTo(model_.nodes());
   newStateData_.store(true);
   // A server refresh value governs polling while it is given, and the rate choice hides.
+  const int refresh = result->refresh;
   const bool serverSetsRate = refresh >= kMinServerRefresh && refresh <= kMaxServerRefresh;
   serverRefresh_.store(serverSetsRate ? refresh : 0);
   updateRemotePeriod();
@@ -242,20 +254,6 @@ bool TrackerEngine::fetchIfDue(int64_t now) {
     remoteRateState_ = !serverSetsRate;
     view_->remoteRateShown(!serverSetsRate);
   }
-  return true;
-}
-
-void TrackerEngine::remotePoll() {
-  {
-    std::lock_guard<std::mutex> hold(fetchMutex_);
-    fetchIfDue(perfCounter());
-  }
-  timer_.arm(remotePollDelayMs());
-}
-
-int TrackerEngine::remotePollDelayMs() const {
-  return static_cast<int>(scheduler_.period(SlotScheduler::kRemoteInput) * 1000 /
-                          scheduler_.frequency());
 }
 
 void TrackerEngine::showIdleControls(bool shown) {

@@ -1,13 +1,13 @@
-// The tracker's slot-paced loop body without any window: inputs, proximity, state output and
-// the remote-poll timer.
+// The tracker's slot-paced loop body without any window: inputs, proximity and state output, with
+// the remote state fetched on a worker thread.
 #pragma once
 
 #include <atomic>
 #include <mutex>
 #include <string>
 
-#include "common/platform/one_shot_timer.h"
 #include "halvex/core/tracker_defaults.h"
+#include "halvex/engine/remote_fetch_worker.h"
 #include "halvex/engine/slot_scheduler.h"
 
 class TrackerModel;
@@ -35,15 +35,15 @@ struct EngineControls {
   void takeFrom(const IoDefinitions& io, const TrackingSettings& settings);
 };
 
-/// Told what the windows should show. Every call comes from the loop's thread except
-/// remoteRateShown, which the remote-poll timer's thread may make too.
+/// Told what the windows should show. Every call comes from the loop's thread (the one calling
+/// tick()).
 class EngineView {
  public:
   virtual ~EngineView() = default;
   /// The two idle-threshold controls are shown (multicast input) or hidden (state inputs).
   virtual void idleControlsShown(bool /*shown*/) {}
   /// The "Remote data update rate" choice is shown, or hidden while the server sets the rate
-  /// (told after a fetch, from the thread that fetched: the loop's or the timer's).
+  /// (told when the pass applying a fetch's result finds it changed).
   virtual void remoteRateShown(bool /*shown*/) {}
   /// The display slot is due: redraw the view (and call frameDrawn when drawn).
   virtual void redrawRequested() {}
@@ -52,11 +52,11 @@ class EngineView {
 };
 
 /// Runs the tracker's inputs and outputs at their rates. The owner sets the controls, calls
-/// tick() once per loop pass and waits waitSeconds() for events between passes.
+/// tick() once per loop pass and waits waitSeconds() for events between passes. The remote state
+/// is fetched on a worker thread when its slot falls due; the pass after the fetch ends applies
+/// what it brought, so no pass ever waits for the network.
 class TrackerEngine {
  public:
-  /// Remote-poll timer resolution, ms.
-  static constexpr int kTimerResolutionMs = 100;
   /// Refresh values a server may set, s: inside this range they govern polling.
   static constexpr int kMinServerRefresh = 1;
   static constexpr int kMaxServerRefresh = 199;
@@ -65,7 +65,7 @@ class TrackerEngine {
   explicit TrackerEngine(TrackerModel& model, EngineView* view = nullptr);
   TrackerEngine(const TrackerEngine&) = delete;
   TrackerEngine& operator=(const TrackerEngine&) = delete;
-  /// Stops the timer and the receivers.
+  /// Stops the fetch worker and the receivers.
   ~TrackerEngine();
 
   EngineControls& controls() { return controls_; }
@@ -79,36 +79,34 @@ class TrackerEngine {
   /// Recomputes the periods of every slot with a rate choice.
   void updateRates();
 
-  /// Starts the receive threads and arms the remote-poll timer.
+  /// Starts the receive threads and lets remote fetches run (after stop() or cancelFetches()).
   void start();
   /// Sets the controls' buffer sizes on the ports, then starts: the first tick then has no
   /// buffer change to restart the receivers for.
   void startWithControls();
-  /// One loop pass: samples the counter, runs the input step, the proximity rebuild and the
-  /// state output, and asks for a redraw when the display slot is due.
+  /// One loop pass: samples the counter, applies a finished remote fetch, runs the input step,
+  /// the proximity rebuild and the state output, and asks for a redraw when the display slot is
+  /// due. Never waits for a fetch.
   void tick();
   /// How long the loop may wait for events before the next pass, s; negative for no limit.
   double waitSeconds() const { return scheduler_.waitSeconds(); }
   /// The view was drawn: restarts the display slot.
   void frameDrawn();
-  /// Stops the remote-poll timer (a poll in progress ends within 100 ms) and the receive
+  /// Ends the fetch worker (a fetch in progress ends within 100 ms; one still looking up its
+  /// host or connecting is left behind after RemoteFetchWorker::kStopWaitMs) and the receive
   /// threads.
   void stop();
 
-  /// Ends a remote fetch in progress (within 100 ms) and any started before stop() or start();
-  /// callable from any thread.
-  void cancelFetches() { stopping_.store(true); }
+  /// Ends a remote fetch in progress (within 100 ms) and any started before start(); callable
+  /// from any thread.
+  void cancelFetches() { fetcher_.setStopping(true); }
 
-  /// The remote-poll timer's callback: fetches when the remote slot is enabled and due, then
-  /// arms the timer again.
-  void remotePoll();
-  /// Delay of the next remote-poll arming, ms.
-  int remotePollDelayMs() const;
-
-  /// Holds off remote fetches (the timer's included) while the node list or ports are reloaded.
-  std::unique_lock<std::mutex> holdInputs() { return std::unique_lock<std::mutex>(fetchMutex_); }
-  /// Loads the multicast port file at `path` and starts its receivers, with remote fetches held
-  /// off meanwhile.
+  /// Holds off applying remote fetch results while the node list or ports are reloaded. A fetch
+  /// in flight is not waited for: it is cancelled and its result dropped, and the remote slot
+  /// falls due again at the first pass after the hold.
+  std::unique_lock<std::mutex> holdInputs();
+  /// Loads the multicast port file at `path` and starts its receivers, with the inputs held
+  /// meanwhile.
   void reloadPortFile(const std::string& path);
   /// Reads the node list and the port file again from their last paths, so that every node's
   /// time stamps start afresh, and restarts the receivers. The navigation mode reads roam (2)
@@ -118,11 +116,11 @@ class TrackerEngine {
   /// Whether the last input step read state records (their status and age are then relayed).
   bool newStateData() const { return newStateData_.load(); }
   void setNewStateData(bool on) { newStateData_.store(on); }
-  /// Refresh value of the last fetch while it governs polling, s; 0 when the server gave none
-  /// or one outside 1 to 199.
+  /// Refresh value of the last fetch applied while it governs polling, s; 0 when the server gave
+  /// none or one outside 1 to 199.
   int serverRefresh() const { return serverRefresh_.load(); }
-  /// Remote fetches made so far, by the loop and by the timer.
-  long remoteFetches() const { return remoteFetches_.load(); }
+  /// Remote fetches ended so far (their results are applied by the pass after).
+  long remoteFetches() const { return fetcher_.fetches(); }
 
  private:
   /// Copies the buffer and idle settings of the controls to the node table.
@@ -131,10 +129,13 @@ class TrackerEngine {
   void enableSlots();
   /// Runs the one input step of the selected mode.
   void inputStep(int64_t now);
-  /// Fetches the remote state when the remote slot is enabled and due at `now`, restarts the
-  /// slot and follows the server's refresh value; the caller holds the fetch lock. Returns
-  /// whether it fetched.
-  bool fetchIfDue(int64_t now);
+  /// Starts a fetch on the worker when the remote slot is enabled and due at `now`, restarting
+  /// the slot whether the worker takes it or is still busy with the last one.
+  void requestIfDue(int64_t now);
+  /// Applies the result of a fetch that has ended: its records, the new-data flag and the
+  /// server's refresh value. A result from before the last holdInputs(), or one arriving after
+  /// the input left remote state, is dropped.
+  void applyFetchResult(int64_t now);
   /// Sets the remote slot's period: the server's refresh value while it gives one, else the
   /// chosen rate.
   void updateRemotePeriod();
@@ -145,20 +146,17 @@ class TrackerEngine {
   EngineView* view_;
   EngineControls controls_;
   SlotScheduler scheduler_;
-  std::atomic<int> rateChoice_[SlotScheduler::kSlotCount];  ///< Read by the timer too.
+  int rateChoice_[SlotScheduler::kSlotCount];
 
-  std::mutex fetchMutex_;   ///< One fetch at a time, with its slot and flag bookkeeping.
-  std::string remoteHost_;  ///< Remote settings as the timer reads them; under fetchMutex_.
-  int remotePort_ = 0;
-  std::string remotePath_;
+  std::mutex inputsMutex_;  ///< Held while inputs are reloaded and while a result is applied.
+  /// Counts the holds of the inputs: a fetch requested before the last one is dropped.
+  std::atomic<long> generation_{0};
   std::atomic<bool> newStateData_{false};
-  std::atomic<bool> stopping_{false};  ///< Set by stop(): a fetch in progress ends.
   std::atomic<int> serverRefresh_{0};
-  std::atomic<long> remoteFetches_{0};
-  OneShotTimer timer_;
+  RemoteFetchWorker fetcher_;
 
   double pushedMediumIdle_ = -1;  ///< Idle thresholds last pushed to the table, s.
   double pushedBadIdle_ = -1;
   int idleControlsState_ = -1;  ///< Last shown state told to the view, -1 before the first.
-  int remoteRateState_ = -1;    ///< Likewise for the remote rate; under fetchMutex_.
+  int remoteRateState_ = -1;    ///< Likewise for the remote rate.
 };

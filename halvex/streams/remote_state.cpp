@@ -17,6 +17,8 @@
 #include "halvex/net/kf_socket.h"
 #include "halvex/streams/http_line_reader.h"
 #include "halvex/streams/node_updates.h"
+#include "halvex/streams/state_record.h"
+#include "halvex/tracking/node_table.h"
 
 namespace {
 
@@ -150,7 +152,7 @@ int formatRemoteRequest(char* buffer, size_t size, const char* host, const char*
   return n;
 }
 
-int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refreshOut) {
+int readRemoteRecords(HttpLineReader& lines, const RemoteRecordSink& sink, int* refreshOut) {
   enum class Part { kHeader, kRecords, kTrailer };
   if (refreshOut != nullptr) *refreshOut = 0;
   Part part = Part::kHeader;
@@ -165,7 +167,7 @@ int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refre
           part = Part::kTrailer;
         } else if (!lines.lineUnterminated() || std::strchr(line, '*') != nullptr) {
           // A record the connection cut off before its "*" may hold half a name: not applied.
-          if (applyStateRecordLine(table, line)) ++applied;
+          if (sink(line)) ++applied;
         }
         break;
       case Part::kTrailer: {
@@ -181,8 +183,13 @@ int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refre
   return applied;
 }
 
-bool fetchRemoteState(const NodeTable& table, const char* host, int port, const char* path,
-                      int* refreshOut, const std::atomic<bool>* cancel) {
+int readRemoteResponse(const NodeTable& table, HttpLineReader& lines, int* refreshOut) {
+  return readRemoteRecords(
+      lines, [&table](char* line) { return applyStateRecordLine(table, line); }, refreshOut);
+}
+
+bool fetchRemoteRecords(const char* host, int port, const char* path, const RemoteRecordSink& sink,
+                        int* refreshOut, const std::atomic<bool>* cancel) {
   if (refreshOut != nullptr) *refreshOut = 0;
   char request[kRemoteRequestBytes];
   const int length = formatRemoteRequest(request, sizeof request, host, path);
@@ -196,8 +203,42 @@ bool fetchRemoteState(const NodeTable& table, const char* host, int port, const 
   if (sendAll(socket, request, length)) {
     SocketFeed feed(socket, cancel);
     HttpLineReader lines(SocketFeed::receive, &feed);
-    readRemoteResponse(table, lines, refreshOut);
+    readRemoteRecords(lines, sink, refreshOut);
   }
   socket.close();
   return true;
+}
+
+bool fetchRemoteState(const NodeTable& table, const char* host, int port, const char* path,
+                      int* refreshOut, const std::atomic<bool>* cancel) {
+  return fetchRemoteRecords(
+      host, port, path, [&table](char* line) { return applyStateRecordLine(table, line); },
+      refreshOut, cancel);
+}
+
+bool RemoteRecords::keep(const char* line) {
+  scratch_.assign(line);
+  StateRecord record;
+  if (!parseStateRecord(&scratch_[0], record) || record.id < 0 || record.id > NodeTable::kMaxId) {
+    return false;
+  }
+  if (indexOfId_.empty()) indexOfId_.assign(NodeTable::kMaxId + 1, -1);
+  int& index = indexOfId_[static_cast<size_t>(record.id)];
+  if (index < 0) {
+    index = static_cast<int>(lines_.size());
+    lines_.emplace_back(line);
+  } else {
+    lines_[static_cast<size_t>(index)].assign(line);
+  }
+  return true;
+}
+
+int RemoteRecords::applyTo(const NodeTable& table) const {
+  int applied = 0;
+  std::string line;
+  for (const std::string& kept : lines_) {
+    line = kept;  // applying cuts the line
+    if (applyStateRecordLine(table, &line[0])) ++applied;
+  }
+  return applied;
 }

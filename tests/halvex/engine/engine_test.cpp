@@ -12,6 +12,7 @@
 #include "halvex/engine/slot_scheduler.h"
 #include "halvex/engine/tracker_engine.h"
 #include "halvex/engine/tracker_model.h"
+#include "tests/support/loopback_byte_server.h"
 #include "tests/support/loopback_servers.h"
 #include "tests/support/scratch_dir.h"
 
@@ -100,7 +101,6 @@ TEST_F(EngineTest, DefaultRatesAndChoicesSetThePeriods) {
   EXPECT_NEAR(seconds(Slot::kClientInput), 10.0, 1e-9);
   EXPECT_NEAR(seconds(Slot::kLocalOutput), 1.0, 1e-9);
   EXPECT_NEAR(seconds(Slot::kClientOutput), 1.0, 1e-9);
-  EXPECT_EQ(engine.remotePollDelayMs(), 10000);
 
   engine.setRateChoice(Slot::kLocalOutput, 0);
   engine.setRateChoice(Slot::kRemoteInput, 1);
@@ -109,7 +109,24 @@ TEST_F(EngineTest, DefaultRatesAndChoicesSetThePeriods) {
   EXPECT_NEAR(seconds(Slot::kLocalOutput), 0.2, 1e-9);
   EXPECT_NEAR(seconds(Slot::kRemoteInput), 2.0, 1e-9);
   EXPECT_NEAR(seconds(Slot::kDisplay), 1.0, 1e-9);
-  EXPECT_EQ(engine.remotePollDelayMs(), 2000);
+}
+
+/// Passes every 2 ms until the worker has ended `fetches` fetches in all, then one more pass,
+/// which applies the last one's result.
+void passUntilFetched(TrackerEngine& engine, long fetches) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (engine.remoteFetches() < fetches && std::chrono::steady_clock::now() < limit) {
+    engine.tick();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  engine.tick();
+}
+
+/// Makes the remote slot due and passes until the fetch it starts has been applied.
+void fetchNow(TrackerEngine& engine) {
+  SlotScheduler& s = engine.scheduler();
+  s.markRun(Slot::kRemoteInput, perfCounter() - 300 * s.frequency());
+  passUntilFetched(engine, engine.remoteFetches() + 1);
 }
 
 TEST_F(EngineTest, ExactlyOneInputModeRunsPerTick) {
@@ -124,9 +141,7 @@ TEST_F(EngineTest, ExactlyOneInputModeRunsPerTick) {
 
   // Remote mode: the due fetch runs (and fails), the local file is not read.
   c.inputMode = IoDefinitions::kInputRemoteState;
-  engine.scheduler().markRun(Slot::kRemoteInput,
-                             perfCounter() - 20 * engine.scheduler().frequency());
-  engine.tick();
+  fetchNow(engine);
   EXPECT_EQ(engine.remoteFetches(), 1);
   EXPECT_TRUE(engine.newStateData());
   EXPECT_FALSE(node(3).hasData);
@@ -241,7 +256,7 @@ void writeServedState(ScratchDir& dir, const std::string& refreshLine) {
                 refreshLine);
 }
 
-TEST_F(EngineTest, TimerPollFollowsTheServersRefreshValue) {
+TEST_F(EngineTest, ServersRefreshValueGovernsPolling) {
   ScratchDir served;
   writeServedState(served, "<REFRESH> 5\n");
   testserver::HttpFileServer server(served.dir());
@@ -257,39 +272,41 @@ TEST_F(EngineTest, TimerPollFollowsTheServersRefreshValue) {
   engine.updateRates();
   engine.tick();  // takes the settings; not due yet
   EXPECT_EQ(engine.remoteFetches(), 0);
-
-  // The timer's poll: due, fetches, and 5 s from the server governs and hides the choice.
   SlotScheduler& s = engine.scheduler();
-  s.markRun(Slot::kRemoteInput, perfCounter() - 2 * s.frequency());
-  engine.remotePoll();
+  const auto periodSeconds = [&] {
+    return static_cast<double>(s.period(Slot::kRemoteInput)) / static_cast<double>(s.frequency());
+  };
+
+  // 5 s from the server governs and hides the choice.
+  fetchNow(engine);
   EXPECT_EQ(engine.remoteFetches(), 1);
   EXPECT_DOUBLE_EQ(node(2).latitude, 1.0);
   EXPECT_EQ(engine.serverRefresh(), 5);
   EXPECT_EQ(view.remoteRate, 0);
-  EXPECT_EQ(engine.remotePollDelayMs(), 5000);
+  EXPECT_DOUBLE_EQ(periodSeconds(), 5.0);
   // Not due again within the server's period.
-  engine.remotePoll();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  engine.tick();
+  EXPECT_FALSE(engine.scheduler().due(Slot::kRemoteInput, perfCounter()));
   EXPECT_EQ(engine.remoteFetches(), 1);
 
   for (const char* value : {"0", "200", "250"}) {
     writeServedState(served, std::string("<REFRESH> ") + value + "\n");
-    s.markRun(Slot::kRemoteInput, perfCounter() - 10 * s.frequency());
-    engine.remotePoll();
+    fetchNow(engine);
     EXPECT_EQ(view.remoteRate, 1) << value;
     EXPECT_EQ(engine.serverRefresh(), 0) << value;
-    EXPECT_EQ(engine.remotePollDelayMs(), 1000) << value;  // the chosen rate again
+    EXPECT_DOUBLE_EQ(periodSeconds(), 1.0) << value;  // the chosen rate again
   }
   for (const char* value : {"1", "199"}) {
     writeServedState(served, std::string("<REFRESH> ") + value + "\n");
-    s.markRun(Slot::kRemoteInput, perfCounter() - 300 * s.frequency());
-    engine.remotePoll();
+    fetchNow(engine);
     EXPECT_EQ(view.remoteRate, 0) << value;
     EXPECT_EQ(engine.serverRefresh(), std::stoi(value));
   }
   engine.stop();
 }
 
-TEST_F(EngineTest, RunningTimerAndLoopFetchOneAtATimeAndStopCleanly) {
+TEST_F(EngineTest, LoopFetchesOnTheWorkerAndStopsCleanly) {
   ScratchDir served;
   writeServedState(served, "");
   testserver::HttpFileServer server(served.dir());
@@ -302,7 +319,7 @@ TEST_F(EngineTest, RunningTimerAndLoopFetchOneAtATimeAndStopCleanly) {
   c.remotePath = "/state.txt";
   engine.setRateChoice(Slot::kRemoteInput, 0);
   engine.updateRates();
-  // The loop passes every 5 ms while the timer fires on its own; either may fetch.
+  // The loop passes every 5 ms; the worker fetches each time the slot falls due.
   engine.start();
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2300);
   while (std::chrono::steady_clock::now() < until) {
@@ -317,35 +334,73 @@ TEST_F(EngineTest, RunningTimerAndLoopFetchOneAtATimeAndStopCleanly) {
   EXPECT_EQ(engine.remoteFetches(), fetches);  // nothing polls after stop
 }
 
-TEST_F(EngineTest, StalledServerNeitherSpinsTheLoopNorHoldsTheStop) {
-  testserver::RawServer server(RAW_SERVER_SCRIPT,
-                               {"--body", dir_.write("partial", "<dgc>\n"), "--stall"});
-  ASSERT_GT(server.port(), 0);
-  TrackerEngine engine(model_);
-  EngineControls& c = engine.controls();
-  c.inputMode = IoDefinitions::kInputRemoteState;
-  c.remoteHost = "127.0.0.1";
-  c.remotePort = server.port();
-  c.remotePath = "/state.txt";
-  engine.tick();  // takes the settings and enables the slot
-  SlotScheduler& s = engine.scheduler();
-  s.markRun(Slot::kRemoteInput, perfCounter() - 20 * s.frequency());
-  std::thread poll([&] { engine.remotePoll(); });  // the timer's poll, held by the server
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (engine.remoteFetches() == 0 && std::chrono::steady_clock::now() < limit) {
-    // While the poll waits, the slot has restarted: the loop waits instead of spinning.
-    if (s.lastRun(Slot::kRemoteInput) > perfCounter() - s.frequency()) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+// Servers that hold a fetch for seconds: one that stalls after the start of its response, one
+// that trickles a byte a second (under the stall limit, so the fetch runs to its whole-fetch
+// limit) and one whose connection queue is full (the connect hangs). No call of the loop may
+// wait for the fetch: its passes, a configuration load holding the inputs, the reset and a port
+// file reload. The records that came before the reload are dropped, and the stop ends the fetch.
+TEST_F(EngineTest, FetchHeldByTheServerNeverHoldsTheLoop) {
+  using std::chrono::milliseconds;
+  constexpr auto kPrompt = milliseconds(100);  // a loop call, while the fetch hangs
+  constexpr auto kStopPrompt = milliseconds(400);
+  const std::string head =
+      "HTTP/1.0 200 OK\r\n\r\n<dgc>\n"
+      "$002,1.000000,2.000000,1765195200,0,0,0.100,x,y,Recovery truck*\n";
+  const std::string rest = "$003,1.500000,2.500000,1765195200,0,0,0.100,x,y,Scout*\n</dgc>\n";
+  testserver::RawServer stalled(RAW_SERVER_SCRIPT, {"--body", dir_.write("head", head), "--stall"});
+  testserver::LoopbackByteServer trickling({head + rest, head.size(), milliseconds(1000), true});
+  testserver::LoopbackByteServer full({"", 0, milliseconds(0), false});
+  const struct {
+    const char* name;
+    int port;
+    bool connects;
+  } cases[] = {{"stalled", stalled.port(), true},
+               {"trickling", trickling.port(), true},
+               {"not accepting", full.port(), false}};
+  dir_.write("ports.mcp", "");
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    ASSERT_GT(k.port, 0);
+    model_.readNodeList(dir_.path("nodes.txt"));
+    RecordingView view;
+    TrackerEngine engine(model_, &view);
+    EngineControls& c = engine.controls();
+    c.inputMode = IoDefinitions::kInputRemoteState;
+    c.remoteHost = "127.0.0.1";
+    c.remotePort = k.port;
+    c.remotePath = "/state.txt";
+    engine.setRateChoice(Slot::kRemoteInput, 0);  // 1 s
+    engine.updateRates();
+    SlotScheduler& s = engine.scheduler();
+    s.markRun(Slot::kRemoteInput, perfCounter() - 2 * s.frequency());
+    const auto timed = [](const char* what, milliseconds limit, const auto& call) {
+      const auto start = std::chrono::steady_clock::now();
+      call();
+      const auto took = std::chrono::steady_clock::now() - start;
+      EXPECT_LT(std::chrono::duration_cast<milliseconds>(took).count(), limit.count()) << what;
+    };
+    // The passes go on, paced: the slot restarted when the fetch began.
+    for (int pass = 0; pass < 30; ++pass) {
+      timed("pass", kPrompt, [&] { engine.tick(); });
+      EXPECT_GT(engine.waitSeconds(), 0.0);
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_EQ(engine.remoteFetches(), 0);  // still in flight
+    timed("configuration load", kPrompt, [&] {
+      auto hold = engine.holdInputs();
+      model_.readNodeList(dir_.path("nodes.txt"));
+    });
+    timed("reset", kPrompt, [&] { engine.resetTimeStamps(); });
+    timed("port file reload", kPrompt, [&] { engine.reloadPortFile(dir_.path("ports.mcp")); });
+    for (int pass = 0; pass < 20; ++pass) {
+      timed("pass after the reload", kPrompt, [&] { engine.tick(); });
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_FALSE(node(2).latitude == 1.0);  // fetched before the reload
+    timed("stop", kStopPrompt, [&] { engine.stop(); });
+    // The fetch cancelled by the reload has ended; a connect still hanging has not.
+    EXPECT_EQ(engine.remoteFetches() > 0, k.connects);
   }
-  EXPECT_FALSE(s.due(Slot::kRemoteInput, perfCounter()));
-  engine.tick();
-  EXPECT_GT(engine.waitSeconds(), 0.0);
-  EXPECT_EQ(engine.remoteFetches(), 0);  // still inside the fetch
-  const auto start = std::chrono::steady_clock::now();
-  engine.stop();  // ends the fetch in progress
-  poll.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-  EXPECT_EQ(engine.remoteFetches(), 1);
 }
 
 // The tool window's reset reads the node list again from its path while the navigation reads
