@@ -7,3 +7,7 @@ endforeach()
 
 # The multicast port file reader.
 halvex_fuzzer(port_file_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/port_file_fuzz.cpp LIBS halvex_engine)
+
+# fetchRemoteState end to end against a server thread on 127.0.0.1 that serves the fuzz bytes.
+halvex_fuzzer(remote_fetch_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/remote_fetch_fuzz.cpp LIBS halvex_engine)
