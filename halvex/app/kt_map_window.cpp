@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "halvex/maps/picture_limit.h"
+
 namespace {
 
 /// Widget callback forwarding to one operation of the window in the user data.
@@ -45,7 +47,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
   dialogs_.showSettings();
   menuItems_ = makeMenuTable(this);
   installMenu(menuItems_.data());
-  // Lets the remote-poll timer's thread hand window changes to this thread.
+  // Lets other threads hand window changes to this thread.
   Fl::lock();
   // Last: the project named in the auto-start file beside the program.
   projects_.openAutoStart();
@@ -106,6 +108,7 @@ void KT_mapWindow::preferencesRead() {
 }
 
 void KT_mapWindow::ioDefinitionsRead() {
+  setMapPictureLimit(model_.ioDefinitions().mapMaxMegapixels * kPixelsPerMegapixel);
   dialogs_.showIoDefinitions();
 }
 

@@ -5,6 +5,7 @@
 #include <jerror.h>
 // clang-format on
 
+#include <climits>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,12 @@ constexpr int kComponents = 3;
 constexpr int kPadding = 4;
 /// Set to print one line per decoded scanline.
 constexpr const char* kTraceVariable = "HALVEX_IMAGE_TRACE";
+/// libjpeg's working memory a pixel of the picture limit allows: the whole-picture coefficient
+/// buffers of a progressive or multi-scan file hold 2 bytes a pixel for each of up to 4
+/// components (CMYK, the most that converts to R, G, B).
+constexpr long kWorkBytesPerPixel = 8;
+/// Working memory beyond that: Huffman and quantisation tables, row and colour buffers.
+constexpr long kWorkSlackBytes = long{16} << 20;
 
 /// libjpeg's standard error manager, with a way back to the decode call instead of an exit.
 struct ErrorManager {
@@ -42,6 +49,29 @@ void emitMessage(j_common_ptr info, int level) {
   jpeg_std_error(&standard);
   // The standard emit_message only looks at the manager's counters and trace level.
   (*standard.emit_message)(info, level);
+}
+
+/// Counts the scans of a progressive or multi-scan file while jpeg_start_decompress reads them
+/// into the coefficient buffer (it calls the monitor before each step of input).
+struct ScanCounter {
+  jpeg_progress_mgr standard;
+  int maxScans;
+};
+
+void countScans(j_common_ptr info) {
+  auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+  const int limit = reinterpret_cast<ScanCounter*>(info->progress)->maxScans;
+  if (decompress->input_scan_number > limit) {
+    std::fprintf(stderr, "JPEG picture has more than %d scans\n", limit);
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->back, 1);
+  }
+}
+
+/// libjpeg's memory budget for a picture of at most maxPixels pixels.
+long workMemory(int64_t maxPixels) {
+  if (maxPixels <= 0) return kWorkSlackBytes;
+  if (maxPixels > (LONG_MAX - kWorkSlackBytes) / kWorkBytesPerPixel) return LONG_MAX;
+  return static_cast<long>(maxPixels) * kWorkBytesPerPixel + kWorkSlackBytes;
 }
 
 int roundUp(int v, int multiple) {
@@ -85,6 +115,11 @@ int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits) {
     return -1;
   }
   jpeg_create_decompress(&info);
+  info.mem->max_memory_to_use = workMemory(limits.maxPixels);
+  ScanCounter scans{};
+  scans.standard.progress_monitor = countScans;
+  scans.maxScans = limits.maxScans;
+  info.progress = &scans.standard;
   jpeg_stdio_src(&info, file);
   jpeg_read_header(&info, TRUE);
   info.out_color_space = JCS_RGB;

@@ -5,10 +5,15 @@
 #include <cstdio>
 #include <memory>
 
-/// Largest decoded picture (padded pixels) accepted: 768 MiB of R, G, B bytes.
-constexpr int64_t kJpegMaxPixels = int64_t{1} << 28;
+#include "halvex/maps/picture_limit.h"
+
 /// Largest width or height accepted when no other limit is set.
 constexpr int kJpegDefaultDimensionLimit = 65536;
+/// Most scans a progressive picture may have: the usual progressive scripts have 6 to 10 and
+/// tuned encoders a few dozen, while each scan is one more pass over the whole picture's
+/// coefficients, so that a file of thousands of tiny scans would keep the decoder busy for
+/// minutes.
+constexpr int kJpegMaxScans = 64;
 
 /// A decoded JPEG picture: paddedHeight rows of paddedWidth x 3 bytes, bottom row first. The
 /// picture fills rows paddedHeight - height to paddedHeight - 1 (top scanline last) and columns
@@ -22,15 +27,18 @@ struct JpegPicture {
   int paddedHeight = 0;  ///< height rounded up to a multiple of 4.
 };
 
-/// Limits a decode accepts.
+/// Limits a decode accepts. The pixels also set libjpeg's own memory budget (its whole-picture
+/// coefficient buffers of progressive and multi-scan files).
 struct JpegLimits {
   int maxDimension = kJpegDefaultDimensionLimit;  ///< Width and height.
-  int64_t maxPixels = kJpegMaxPixels;             ///< Padded width x padded height.
+  int64_t maxPixels = mapPictureLimit();          ///< Padded width x padded height.
+  int maxScans = kJpegMaxScans;                   ///< Scans of a progressive picture.
 };
 
 /// Opens path and decodes it, with the diagnostic lines on standard output (one more a scanline
 /// while the environment variable HALVEX_IMAGE_TRACE is set). Returns 1, or -1
-/// when the file cannot be opened or is not a whole JPEG picture (message on standard error).
+/// when the file cannot be opened, is not a whole JPEG picture or is beyond the limits (message
+/// on standard error). The sizes are checked from the header, before the picture is allocated.
 int decodeJpegFile(const char* path, JpegPicture& picture, const JpegLimits& limits = {});
 /// Decodes the JPEG at the current position of file (left open). Returns 1 or -1.
 int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits = {});

@@ -4,8 +4,10 @@
 #include <GL/glu.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -14,6 +16,7 @@
 #include "halvex/core/load_status.h"
 #include "halvex/gl/gl_extensions.h"
 #include "halvex/maps/jpeg_image.h"
+#include "halvex/maps/picture_limit.h"
 #include "halvex/maps/sgi_image.h"
 #include "halvex/maps/texture_cache.h"
 
@@ -38,7 +41,7 @@ constexpr int kRgbaDepth = 4;
 
 int gNextTextureId = kFirstTextureId;
 
-int maxTextureSize() {
+int glMaxTextureSize() {
   GLint size = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
   return size > 0 ? size : kFallbackMaxTextureSize;
@@ -70,6 +73,25 @@ class TightPixelStore {
   TightPixelStore(const TightPixelStore&) = delete;
   TightPixelStore& operator=(const TightPixelStore&) = delete;
 };
+
+// The default backend: GLU's scaling and textures defined on the current context.
+
+const char* gluScale(unsigned format, int width, int height, int rowLength, const unsigned char* in,
+                     int outWidth, int outHeight, unsigned char* out) {
+  TightPixelStore store(rowLength);
+  const GLint failed = gluScaleImage(format, width, height, GL_UNSIGNED_BYTE, in, outWidth,
+                                     outHeight, GL_UNSIGNED_BYTE, out);
+  return failed == 0 ? nullptr : reinterpret_cast<const char*>(gluErrorString(failed));
+}
+
+void glDefine(int n, int components, int width, int height, unsigned format, const void* pixels,
+              int rowLength) {
+  defineTexture(n, components, width, height, format, pixels, rowLength);
+  endTextureDefinition();
+}
+
+const MapTextureBackend kOpenGlBackend = {glMaxTextureSize, gluScale, glDefine};
+const MapTextureBackend* gBackend = &kOpenGlBackend;
 
 /// Sets the largest SGI width and height for the life of the guard.
 class SgiDimensionLimit {
@@ -111,6 +133,40 @@ int halvedSize(int size, int limit) {
   return 2 * v;
 }
 
+/// Halves the longer side of a texture until it is within the map picture limit: rounding a
+/// picture up to powers of two may take it up to four times its pixels.
+void fitPictureLimit(int& width, int& height) {
+  while (mapPictureBytes(width, height, 1) == 0 && (width > 1 || height > 1)) {
+    if (width >= height) {
+      width /= 2;
+    } else {
+      height /= 2;
+    }
+  }
+}
+
+/// Scales a picture into a new texture buffer of textureWidth x textureHeight x depth bytes;
+/// null (after a message) when it cannot.
+std::unique_ptr<unsigned char[]> scaleToTexture(const char* path, unsigned format, int depth,
+                                                int width, int height, int rowLength,
+                                                const unsigned char* picture, int textureWidth,
+                                                int textureHeight) {
+  const size_t bytes = mapPictureBytes(textureWidth, textureHeight, depth);
+  std::unique_ptr<unsigned char[]> scaled(bytes ? new (std::nothrow) unsigned char[bytes]
+                                                : nullptr);
+  if (!scaled) {
+    std::fprintf(stderr, "No room for a texture of %d x %d pixels for %s\n", textureWidth,
+                 textureHeight, path);
+    return nullptr;
+  }
+  if (const char* error = gBackend->scale(format, width, height, rowLength, picture, textureWidth,
+                                          textureHeight, scaled.get())) {
+    std::fprintf(stderr, "Could not scale %s: %s\n", path, error);
+    return nullptr;
+  }
+  return scaled;
+}
+
 bool extensionIs(const std::string& ext, const char* wanted, size_t length) {
   return ext.size() >= length && strncasecmp(ext.c_str(), wanted, length) == 0;
 }
@@ -129,6 +185,12 @@ int loadByExtension(const char* path, const std::string& cachePath) {
 }
 
 }  // namespace
+
+const MapTextureBackend* setMapTextureBackend(const MapTextureBackend* backend) {
+  const MapTextureBackend* previous = gBackend;
+  gBackend = backend != nullptr ? backend : &kOpenGlBackend;
+  return previous;
+}
 
 int takeTextureId() {
   return gNextTextureId++;
@@ -185,17 +247,15 @@ int loadMapImage(const char* path) {
   if (path == nullptr) return -1;
   postStatus("Loading map %s\n", path);
   const std::string cachePath = textureCachePath(path);
-  int result = -1;
-  bool cached = false;
-  if (FILE* cache = std::fopen(cachePath.c_str(), "rb")) {
-    std::fclose(cache);
-    cached = true;
-    result = loadCachedTexture(cachePath.c_str());
-  }
+  // Whatever stands at the cache's name (a pipe too) is looked at without opening it; only a
+  // name that is not there at all goes straight to the image.
+  struct stat info;
+  const bool cached = ::lstat(cachePath.c_str(), &info) == 0 || errno != ENOENT;
+  int result = cached ? loadCachedTexture(cachePath.c_str()) : -1;
   if (!cached) {
     result = loadByExtension(path, cachePath);
   } else if (result == -1) {
-    // A cache left partial by a failed write would otherwise hide the map for good.
+    // An unusable cache would otherwise hide the map for good; reading the image rewrites it.
     std::printf("Warning: texture cache %s is damaged, reading %s\n", cachePath.c_str(), path);
     result = loadByExtension(path, cachePath);
   }
@@ -208,7 +268,7 @@ int loadSgiTexture(const char* path, const char* cachePath) {
   if (path == nullptr) return -1;
   // A damaged file fails this load with its message instead of ending the program.
   ScopedSgiErrorHook hook;
-  const int maxSize = maxTextureSize();
+  const int maxSize = gBackend->maxTextureSize();
   SgiDimensionLimit limit(maxSize * kImageToTextureLimit);
 
   SgiHandle first(iopen(path, "r"));
@@ -221,60 +281,42 @@ int loadSgiTexture(const char* path, const char* cachePath) {
   SgiHandle second(iopen(path, "r"));
   if (!second || second->zsize > kRgbaDepth) return -1;
 
-  const int textureWidth = powerOfTwoAtLeast(width, maxSize);
-  const int textureHeight = powerOfTwoAtLeast(height, maxSize);
-  std::unique_ptr<unsigned char[]> scaled(new (
-      std::nothrow) unsigned char[static_cast<size_t>(textureWidth) * textureHeight * kRgbaDepth]);
+  int textureWidth = powerOfTwoAtLeast(width, maxSize);
+  int textureHeight = powerOfTwoAtLeast(height, maxSize);
+  fitPictureLimit(textureWidth, textureHeight);
+  const std::unique_ptr<unsigned char[]> scaled = scaleToTexture(
+      path, GL_RGBA, kRgbaDepth, width, height, 0,
+      reinterpret_cast<const unsigned char*>(picture.get()), textureWidth, textureHeight);
   if (!scaled) return -1;
-  GLint failed;
-  {
-    TightPixelStore store;
-    failed = gluScaleImage(GL_RGBA, width, height, GL_UNSIGNED_BYTE, picture.get(), textureWidth,
-                           textureHeight, GL_UNSIGNED_BYTE, scaled.get());
-  }
-  if (failed != 0) {
-    std::fprintf(stderr, "Could not scale %s: %s\n", path, gluErrorString(failed));
-    return -1;
-  }
   picture.reset();
-  defineTexture(id, kRgbaDepth, textureWidth, textureHeight, GL_RGBA, scaled.get());
+  gBackend->define(id, kRgbaDepth, textureWidth, textureHeight, GL_RGBA, scaled.get(), 0);
   writeTextureCache(cachePath, textureWidth, textureHeight, kRgbaDepth, scaled.get());
-  endTextureDefinition();
   return id;
 }
 
 int loadJpegTexture(const char* path, const char* cachePath) {
   const int id = takeTextureId();
-  const int maxSize = maxTextureSize();
+  const int maxSize = gBackend->maxTextureSize();
   JpegLimits limits;
   limits.maxDimension = maxSize * kImageToTextureLimit;
   JpegPicture picture;
   if (decodeJpegFile(path, picture, limits) < 0) return -1;
 
-  const int textureWidth = halvedSize(picture.width, maxSize);
-  const int textureHeight = halvedSize(picture.height, maxSize);
-  std::unique_ptr<unsigned char[]> scaled(new (
-      std::nothrow) unsigned char[static_cast<size_t>(textureWidth) * textureHeight * kRgbDepth]);
-  if (!scaled) return -1;
+  int textureWidth = halvedSize(picture.width, maxSize);
+  int textureHeight = halvedSize(picture.height, maxSize);
+  fitPictureLimit(textureWidth, textureHeight);
   // The picture's bottom row, inside rows of the padded width.
   const unsigned char* bottom =
       picture.pixels.get() +
       static_cast<size_t>(picture.paddedHeight - picture.height) * picture.paddedWidth * kRgbDepth;
-  GLint failed;
-  {
-    TightPixelStore store(picture.paddedWidth);
-    failed = gluScaleImage(GL_RGB, picture.width, picture.height, GL_UNSIGNED_BYTE, bottom,
-                           textureWidth, textureHeight, GL_UNSIGNED_BYTE, scaled.get());
-  }
+  const std::unique_ptr<unsigned char[]> scaled =
+      scaleToTexture(path, GL_RGB, kRgbDepth, picture.width, picture.height, picture.paddedWidth,
+                     bottom, textureWidth, textureHeight);
   picture.pixels.reset();
-  if (failed != 0) {
-    std::fprintf(stderr, "Could not scale %s: %s\n", path, gluErrorString(failed));
-    return -1;
-  }
-  defineTexture(id, kRgbDepth, textureWidth & ~1, textureHeight & ~1, GL_RGB, scaled.get(),
-                textureWidth);
+  if (!scaled) return -1;
+  gBackend->define(id, kRgbDepth, textureWidth & ~1, textureHeight & ~1, GL_RGB, scaled.get(),
+                   textureWidth);
   writeTextureCache(cachePath, textureWidth, textureHeight, kRgbDepth, scaled.get());
-  endTextureDefinition();
   return id;
 }
 
@@ -282,19 +324,18 @@ int loadCachedTexture(const char* cachePath) {
   if (cachePath == nullptr) return -1;
   const int id = takeTextureId();
   std::printf("  1111111111111111111  Opening file\n");
-  const int fd = ::open(cachePath, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return id;
+  // Map folders may be shared: a link planted at the cache's name is refused, and a pipe neither
+  // blocks the open nor passes readTextureCache's regular-file check.
+  const int fd = ::open(cachePath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   CachedTexture texture;
   const int read = readTextureCache(fd, texture);
   ::close(fd);
-  if (read < 0) return -1;
+  if (read < 0 || !texture.pixels) return -1;
   std::printf("  2222222222222222222  read file now submitting texture\n");
-  if (texture.pixels) {
-    const GLenum format = texture.depth == kRgbDepth ? GL_RGB : GL_RGBA;
-    defineTexture(id, texture.depth, texture.width & ~1, texture.height, format,
-                  texture.pixels.get(), texture.width);
-    endTextureDefinition();
-  }
+  const GLenum format = texture.depth == kRgbDepth ? GL_RGB : GL_RGBA;
+  gBackend->define(id, texture.depth, texture.width & ~1, texture.height, format,
+                   texture.pixels.get(), texture.width);
   return id;
 }

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 
+#include "halvex/maps/picture_limit.h"
+
 namespace {
 
 /// Bytes iopen reads at the start of the file; the header fields are the first 108 of them.
@@ -420,12 +422,18 @@ std::unique_ptr<uint32_t[]> longimagedata(const char* path, int* width, int* hei
   const int xsize = image->xsize;
   const int ysize = image->ysize;
   const int zsize = image->zsize;
-  std::unique_ptr<uint32_t[]> result;
-  std::unique_ptr<unsigned short[]> rows[4];
-  if (int64_t{xsize} * ysize <= kSgiMaxPixels) {
-    result.reset(new (std::nothrow) uint32_t[static_cast<size_t>(xsize) * ysize]);
-    for (auto& row : rows) row.reset(new (std::nothrow) unsigned short[xsize]);
+  // Run-length rows that all point at one end mark let a file of a few hundred KiB declare
+  // 65536 x 65536 pixels: the picture is budgeted from its header before anything is allocated.
+  const size_t pictureBytes = mapPictureBytes(xsize, ysize, sizeof(uint32_t));
+  if (pictureBytes == 0) {
+    iclose(image);
+    report("longimagedata: picture of %d x %d pixels is above the limit of %lld pixels\n", xsize,
+           ysize, static_cast<long long>(mapPictureLimit()));
+    return nullptr;
   }
+  std::unique_ptr<uint32_t[]> result(new (std::nothrow) uint32_t[pictureBytes / sizeof(uint32_t)]);
+  std::unique_ptr<unsigned short[]> rows[4];
+  for (auto& row : rows) row.reset(new (std::nothrow) unsigned short[xsize]);
   if (!result || !rows[0] || !rows[1] || !rows[2] || !rows[3]) {
     iclose(image);
     report("longimagedata: can't malloc enough memory\n");

@@ -35,8 +35,6 @@ class ScopedSgiErrorHook {
 
 /// Largest width or height iopen accepts when no other limit is set.
 constexpr int kSgiDefaultDimensionLimit = 65536;
-/// Largest picture (pixels) longimagedata decodes: 1 GiB of R, G, B, A bytes.
-constexpr int64_t kSgiMaxPixels = int64_t{1} << 28;
 
 /// Sets the largest width or height iopen accepts (values below 1 restore the default); returns
 /// the previous limit.
@@ -98,6 +96,7 @@ int rle_expand(const unsigned char* in, size_t inBytes, unsigned short* out, int
 
 /// Reads the whole picture at path as xsize x ysize pixels whose bytes read R, G, B, A, bottom
 /// row first; width and height receive its size when given. Null on failure (after an error
-/// report, which ends the program when no hook is installed).
+/// report, which ends the program when no hook is installed), also for a picture above the map
+/// picture limit (picture_limit.h), which is refused before anything is allocated for it.
 std::unique_ptr<uint32_t[]> longimagedata(const char* path, int* width = nullptr,
                                           int* height = nullptr);

@@ -1,6 +1,5 @@
 #include "halvex/maps/texture_cache.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,25 +7,14 @@
 #include <cstdio>
 #include <new>
 
+#include "common/platform/atomic_file.h"
+#include "halvex/maps/picture_limit.h"
+
 namespace {
 
-/// Owner read and write.
-constexpr mode_t kCacheMode = S_IRUSR | S_IWUSR;
 /// Depths the texture loader defines an image for.
 constexpr int kRgbDepth = 3;
 constexpr int kRgbaDepth = 4;
-
-/// Writes all n bytes; false when a write fails.
-bool writeFully(int fd, const unsigned char* data, size_t n) {
-  while (n > 0) {
-    const ssize_t done = ::write(fd, data, n);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    data += done;
-    n -= static_cast<size_t>(done);
-  }
-  return true;
-}
 
 /// Reads exactly n bytes; false when the file ends or fails first.
 bool readFully(int fd, unsigned char* data, size_t n) {
@@ -51,35 +39,41 @@ int32_t getLittle32(const unsigned char* p) {
   return static_cast<int32_t>(v);
 }
 
+bool usableDepth(int depth) {
+  return depth == kRgbDepth || depth == kRgbaDepth;
+}
+
 }  // namespace
 
 int writeTextureCache(const char* path, int width, int height, int depth,
                       const unsigned char* pixels) {
-  if (path == nullptr || pixels == nullptr || width <= 0 || height <= 0 || depth <= 0) return -1;
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kCacheMode);
-  if (fd < 0) {
+  if (path == nullptr || pixels == nullptr || width <= 0 || height <= 0 || !usableDepth(depth)) {
+    return -1;
+  }
+  const size_t bytes = mapPictureBytes(width, height, depth);
+  if (bytes == 0 || width > kTextureCacheMaxDimension || height > kTextureCacheMaxDimension) {
+    std::fprintf(stderr, "Texture cache %s not written: %d x %d pixels are above the limit\n", path,
+                 width, height);
+    return -1;
+  }
+  // Map folders may be shared: the cache replaces whatever stands at its name (a link, a pipe,
+  // an older cache) by a new regular file, so that nothing is written through a planted link
+  // and a write failing half way leaves the old cache whole.
+  AtomicFile file(path, Durability::kKeep, LinkPolicy::kReplaceLink);
+  if (!file.open()) {
     std::printf("Could not open for writing file %s\n", path);
     return 1;
   }
-  std::printf("Trying to write to  %s fh is %d size of %d\n", path, fd, kTextureCacheHeaderSize);
+  std::printf("Trying to write to  %s fh is %d size of %d\n", path, fileno(file.stream()),
+              kTextureCacheHeaderSize);
   unsigned char header[kTextureCacheHeaderSize];
   putLittle32(header, width);
   putLittle32(header + 4, height);
   putLittle32(header + 8, depth);
-  if (!writeFully(fd, header, sizeof header)) {
-    ::close(fd);
-    return -1;
-  }
+  if (!file.write(header, sizeof header)) return -1;
   std::printf("Finished writing to  %s wrote %d bytes\n", path, kTextureCacheHeaderSize);
   std::printf("w h d %d %d %d\n", width, height, depth);
-  const size_t bytes = static_cast<size_t>(width) * height * depth;
-  if (!writeFully(fd, pixels, bytes)) {
-    ::close(fd);
-    return -1;
-  }
-  const bool synced = ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!synced || !closed) return -1;
+  if (!file.write(pixels, bytes) || !file.commit()) return -1;
   std::printf("Finished writing to  %s wrote %lld bytes\n", path, static_cast<long long>(bytes));
   return 1;
 }
@@ -87,25 +81,27 @@ int writeTextureCache(const char* path, int width, int height, int depth,
 // Sample header (256 x 128, depth 3): 00 01 00 00 80 00 00 00 03 00 00 00
 int readTextureCache(int fd, CachedTexture& texture) {
   texture = CachedTexture();
+  // Only a regular file is a cache: a pipe or a device in its place could block or never end.
+  struct stat info;
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   unsigned char header[kTextureCacheHeaderSize];
-  if (fd < 0 || !readFully(fd, header, sizeof header)) return -1;
+  if (!readFully(fd, header, sizeof header)) return -1;
   texture.width = getLittle32(header);
   texture.height = getLittle32(header + 4);
   texture.depth = getLittle32(header + 8);
   if (texture.width <= 0 || texture.height <= 0 || texture.width > kTextureCacheMaxDimension ||
-      texture.height > kTextureCacheMaxDimension) {
+      texture.height > kTextureCacheMaxDimension || !usableDepth(texture.depth)) {
     return -1;
   }
-  if (texture.depth != kRgbDepth && texture.depth != kRgbaDepth) return 1;
-  const int64_t bytes = int64_t{texture.width} * texture.height * texture.depth;
-  // Never allocate more than the file can fill.
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      bytes > static_cast<int64_t>(info.st_size) - kTextureCacheHeaderSize) {
+  // The writer makes the file exactly this long; any other length is not its work, and the
+  // pixels are never allocated beyond what the file holds.
+  const size_t bytes = mapPictureBytes(texture.width, texture.height, texture.depth);
+  if (bytes == 0 ||
+      static_cast<uint64_t>(info.st_size) != uint64_t{bytes} + kTextureCacheHeaderSize) {
     return -1;
   }
-  texture.pixels.reset(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
-  if (!texture.pixels || !readFully(fd, texture.pixels.get(), static_cast<size_t>(bytes))) {
+  texture.pixels.reset(new (std::nothrow) unsigned char[bytes]);
+  if (!texture.pixels || !readFully(fd, texture.pixels.get(), bytes)) {
     texture.pixels.reset();
     return -1;
   }

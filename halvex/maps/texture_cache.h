@@ -10,8 +10,11 @@ constexpr int kTextureCacheHeaderSize = 12;
 /// Largest width or height a cache file may declare.
 constexpr int kTextureCacheMaxDimension = 65536;
 
-/// Writes a cache file. Returns -1 when path or pixels is missing, a size is not positive or a
-/// write fails (a partial file stays behind), 1 otherwise, also when the file cannot be created.
+/// Writes a cache file: a new regular file replaces whatever is at path (a link is replaced, never
+/// followed), and the old file stays whole when the write fails. Returns -1 when path or pixels
+/// is missing, a size is not positive, the depth is not 3 or 4, the picture is above the map
+/// picture limit (picture_limit.h), or a write fails; 1 otherwise, also when the folder takes no
+/// new file.
 int writeTextureCache(const char* path, int width, int height, int depth,
                       const unsigned char* pixels);
 
@@ -19,11 +22,12 @@ int writeTextureCache(const char* path, int width, int height, int depth,
 struct CachedTexture {
   int width = 0;
   int height = 0;
-  int depth = 0;                            ///< 3 (R, G, B) or 4 (R, G, B, A) when usable.
-  std::unique_ptr<unsigned char[]> pixels;  ///< width x height x depth bytes; null otherwise.
+  int depth = 0;                            ///< 3 (R, G, B) or 4 (R, G, B, A).
+  std::unique_ptr<unsigned char[]> pixels;  ///< width x height x depth bytes.
 };
 
-/// Reads a cache file from descriptor fd (at its start). Returns 1 with the pixels; 1 without
-/// pixels for a depth other than 3 or 4; -1 for a short header, sizes not positive or above
-/// kTextureCacheMaxDimension, or a file shorter than its header says.
+/// Reads a cache file from descriptor fd (at its start). Returns 1 with the pixels, or -1 when fd
+/// is not a regular file, the header is short, a size is not positive or above
+/// kTextureCacheMaxDimension, the depth is not 3 or 4, the picture is above the map picture
+/// limit, or the file's length is not exactly the header's and the pixels'.
 int readTextureCache(int fd, CachedTexture& texture);

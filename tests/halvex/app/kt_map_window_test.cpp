@@ -22,6 +22,7 @@
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
 #include "common/popup/popup_tool_window.h"
+#include "halvex/maps/picture_limit.h"
 #include "halvex/ui/interaction_tool_window.h"
 #include "halvex/view/gl_draw_surface.h"
 #include "tests/support/scratch_dir.h"
@@ -108,7 +109,9 @@ TEST_F(MainWindowTest, TitleSizeAndTheButtonsOpenTheirWindows) {
 
 TEST_F(MainWindowTest, ConfigurationFillsTheChoicesAndDialogs) {
   KT_mapWindow& w = *window_;
+  setMapPictureLimit(5);
   w.loadConfiguration("demo.cfg");
+  EXPECT_EQ(mapPictureLimit(), kDefaultMapPictureLimit);  // The definitions' map picture limit.
   Fl_Choice* target = w.toolWindow().targetChoice;
   ASSERT_EQ(target->size() - 1, 8);  // one item per node, plus the closing item
   EXPECT_STREQ(target->menu()[0].label(), "001: Command post");

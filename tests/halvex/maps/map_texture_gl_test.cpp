@@ -2,8 +2,12 @@
 // power-of-two sizes and both texture modes.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "halvex/maps/sgi_image.h"
 #include "halvex/maps/texture_cache.h"
 #include "tests/halvex/maps/gl_test_window.h"
+#include "tests/halvex/maps/hostile_pictures.h"
 #include "tests/halvex/maps/jpeg_writer.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sgi_writer.h"
@@ -34,17 +39,6 @@ std::string writeJpeg(const ScratchDir& dir, const std::string& name, int w, int
   return dir.write(name, encodeJpeg(w, h, 3, [h](int x, int y, unsigned char rgb[3]) {
                      redOverBlue(x, y, h, rgb);
                    }));
-}
-
-/// A .qtex header of depth 3.
-std::string header3(int w, int h) {
-  std::string s(12, '\0');
-  for (int i = 0; i < 4; ++i) {
-    s[i] = static_cast<char>(unsigned(w) >> (8 * i));
-    s[4 + i] = static_cast<char>(unsigned(h) >> (8 * i));
-  }
-  s[8] = 3;
-  return s;
 }
 
 class MapTextureTest : public GlTest {
@@ -216,27 +210,103 @@ TEST_F(MapTextureTest, DamagedSgiFailsOnlyItsOwnLoad) {
   EXPECT_GT(quietLoad(writeSgi(dir_, "good.sgi", 2, 2)), 0);
 }
 
-TEST_F(MapTextureTest, DamagedCacheFallsBackToTheImage) {
+/// Whatever is wrong with the cache beside a map, the map loads from its image and the cache is
+/// written anew as a regular file (a folder in its place stays); nothing is read or written
+/// through a link, and a pipe never blocks the load.
+TEST_F(MapTextureTest, BadCacheFallsBackToTheImageAndIsRewritten) {
   const std::string sgi = writeSgi(dir_, "map.sgi", 4, 2);
-  dir_.write("map.qtex", header3(64, 64) + "short");
+  const std::string cache = dir_.path("map.qtex");
+  const std::string victim = dir_.path("victim");
+  struct Case {
+    const char* what;
+    std::function<void()> plant;
+    bool rewritten;
+  };
+  const Case cases[] = {
+      {"cut short", [&] { dir_.write("map.qtex", cacheHeader(64, 64, 3) + "short"); }, true},
+      {"depth 5", [&] { dir_.write("map.qtex", cacheHeader(4, 2, 5) + std::string(40, 'x')); },
+       true},
+      {"a folder", [&] { ASSERT_EQ(::mkdir(cache.c_str(), 0700), 0); }, false},
+      {"a link to a sound cache",
+       [&] {
+         dir_.write("victim", cacheHeader(4, 2, 3) + std::string(4 * 2 * 3, 'v'));
+         ASSERT_EQ(::symlink(victim.c_str(), cache.c_str()), 0);
+       },
+       true},
+      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(cache.c_str(), 0600), 0); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(cache);
+    dir_.write("victim", "victim bytes");
+    c.plant();
+    const std::string victimBefore = dir_.read("victim");
+    const int before = takeTextureId();
+    std::string out;
+    testing::internal::CaptureStderr();
+    const int id = quietLoad(sgi, &out);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(id, before + 2);  // One identifier went to the failed cache read.
+    EXPECT_NE(out.find("is damaged"), std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(::lstat(cache.c_str(), &info), 0);
+    if (c.rewritten) {
+      EXPECT_TRUE(S_ISREG(info.st_mode));
+      EXPECT_EQ(dir_.read("map.qtex").size(), 12u + 4 * 2 * 4);
+    } else {
+      EXPECT_TRUE(S_ISDIR(info.st_mode));
+    }
+    EXPECT_EQ(dir_.read("victim"), victimBefore);
+  }
+}
+
+TEST_F(MapTextureTest, HostileSgiFailsOnlyItsOwnLoad) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(quietLoad(dir_.write("huge.sgi", hostileSgi())), -1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "longimagedata: picture of 16384 x 16384 pixels is above the limit"),
+            std::string::npos);
+  EXPECT_EQ(dir_.entryCount(), 1);  // No cache.
+  EXPECT_GT(quietLoad(writeSgi(dir_, "good.sgi", 2, 2)), 0);
+}
+
+/// With a limit of 16 pixels: a larger picture fails, a larger cache is ignored for the image,
+/// and no texture or cache above the limit is made.
+TEST_F(MapTextureTest, PicturesAndCachesAboveTheLimitAreRefused) {
+  ScopedMapPictureLimit limit(16);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(quietLoad(writeSgi(dir_, "big.sgi", 8, 4)), -1);
+  EXPECT_EQ(quietLoad(writeJpeg(dir_, "big.jpg", 8, 8)), -1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(dir_.entryCount(), 2);
+
+  const std::string sgi = writeSgi(dir_, "map.sgi", 4, 2);
+  dir_.write("map.qtex", cacheHeader(8, 4, 4) + std::string(8 * 4 * 4, 'x'));
   std::string out;
-  const int id = quietLoad(sgi, &out);
-  EXPECT_EQ(id, 3);  // 2 went to the failed cache read.
+  EXPECT_GT(quietLoad(sgi, &out), 0);
   EXPECT_NE(out.find("is damaged"), std::string::npos);
   EXPECT_EQ(dir_.read("map.qtex").size(), 12u + 4 * 2 * 4);
+
+  // A picture within the limit whose power-of-two texture is not: the texture is halved.
+  useTextureObjects();
+  const int id = quietLoad(writeSgi(dir_, "wide.sgi", 5, 3));
+  int w = 0, h = 0;
+  textureOf(id, GL_RGBA, w, h);
+  EXPECT_EQ(w * h, 16);
+  EXPECT_EQ(dir_.read("wide.qtex").size(), 12u + 16 * 4);
 }
 
 TEST_F(MapTextureTest, CachedPathEdgeCases) {
   EXPECT_EQ(loadCachedTexture(nullptr), -1);
   testing::internal::CaptureStdout();
-  // An unopenable cache still hands out its identifier, without a texture.
-  EXPECT_EQ(loadCachedTexture(dir_.path("absent.qtex").c_str()), 2);
-  // A depth other than 3 or 4 defines nothing but keeps the identifier.
-  std::string depth5(12, '\0');
-  depth5[0] = depth5[4] = 2;
-  depth5[8] = 5;
-  EXPECT_EQ(loadCachedTexture(dir_.write("five.qtex", depth5 + std::string(20, 'x')).c_str()), 3);
-  EXPECT_EQ(loadCachedTexture(dir_.write("cut.qtex", header3(2, 2) + "abc").c_str()), -1);
+  // A cache that cannot be opened, or holds a depth the loader has no format for, fails so that
+  // the image is read instead; each attempt still takes its identifier.
+  EXPECT_EQ(loadCachedTexture(dir_.path("absent.qtex").c_str()), -1);
+  EXPECT_EQ(loadCachedTexture(
+                dir_.write("five.qtex", cacheHeader(2, 2, 5) + std::string(20, 'x')).c_str()),
+            -1);
+  EXPECT_EQ(loadCachedTexture(dir_.write("cut.qtex", cacheHeader(2, 2, 3) + "abc").c_str()), -1);
+  EXPECT_EQ(takeTextureId(), 5);
   testing::internal::GetCapturedStdout();
   EXPECT_FALSE(glIsList(3));
 }
@@ -247,7 +317,7 @@ TEST_F(MapTextureTest, OddCacheWidthKeepsItsRows) {
   const std::string rows =
       "\x01\x01\x01\x02\x02\x02\x03\x03\x03\x04\x04\x04\x05\x05\x05\x06\x06\x06";
   testing::internal::CaptureStdout();
-  const int id = loadCachedTexture(dir_.write("odd.qtex", header3(3, 2) + rows).c_str());
+  const int id = loadCachedTexture(dir_.write("odd.qtex", cacheHeader(3, 2, 3) + rows).c_str());
   testing::internal::GetCapturedStdout();
   int w = 0, h = 0;
   const std::vector<unsigned char> pixels = textureOf(id, GL_RGB, w, h);

@@ -3,12 +3,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/halvex/maps/hostile_pictures.h"
+#include "tests/support/fault_injection.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -19,16 +24,6 @@ int readCache(const std::string& path, CachedTexture& texture) {
   const int result = readTextureCache(fd, texture);
   if (fd >= 0) ::close(fd);
   return result;
-}
-
-std::string header(int32_t w, int32_t h, int32_t d) {
-  std::string s(12, '\0');
-  for (int i = 0; i < 4; ++i) {
-    s[i] = static_cast<char>(uint32_t(w) >> (8 * i));
-    s[4 + i] = static_cast<char>(uint32_t(h) >> (8 * i));
-    s[8 + i] = static_cast<char>(uint32_t(d) >> (8 * i));
-  }
-  return s;
 }
 
 TEST(TextureCache, DepthThreeFileIsHeaderAndTightRows) {
@@ -46,7 +41,7 @@ TEST(TextureCache, DepthThreeFileIsHeaderAndTightRows) {
 
   const std::string bytes = dir.read("map.qtex");
   ASSERT_EQ(bytes.size(), 12u + w * h * 3);
-  EXPECT_EQ(bytes.substr(0, 12), header(6, 3, 3));
+  EXPECT_EQ(bytes.substr(0, 12), cacheHeader(6, 3, 3));
   EXPECT_EQ(bytes.substr(12), std::string(pixels.begin(), pixels.end()));
 
   CachedTexture t;
@@ -71,12 +66,61 @@ TEST(TextureCache, WriterRefusesMissingArgumentsAndToleratesAnUncreatableFile) {
             "Could not open for writing file " + dir.path("no/such/dir.qtex") + "\n");
 }
 
-TEST(TextureCache, WriteFailureIsReported) {
-  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
-  std::vector<unsigned char> pixels(64 * 64 * 4);
+/// Whatever stands at the cache's path, a write replaces it whole by a regular file: nothing is
+/// written through a link or into the old file.
+TEST(TextureCache, WriteReplacesWhatStandsAtThePath) {
+  ScratchDir dir;
+  const std::string path = dir.path("map.qtex");
+  const std::string victim = dir.path("victim");
+  const std::string old = cacheHeader(1, 1, 3) + "old";
+  struct Case {
+    const char* what;
+    std::function<void()> plant;
+  };
+  const Case cases[] = {
+      {"nothing", [] {}},
+      {"a link to another file", [&] { ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0); }},
+      {"a dangling link", [&] { ASSERT_EQ(::symlink(dir.path("made").c_str(), path.c_str()), 0); }},
+      {"an older cache with a second name",
+       [&] {
+         dir.write("map.qtex", old);
+         ASSERT_EQ(::link(path.c_str(), dir.path("made").c_str()), 0);
+       }},
+      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+  };
+  const std::vector<unsigned char> pixels(2 * 2 * 4, 7);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(path);
+    std::filesystem::remove(dir.path("made"));
+    dir.write("victim", "victim bytes");
+    c.plant();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(writeTextureCache(path.c_str(), 2, 2, 4, pixels.data()), 1);
+    testing::internal::GetCapturedStdout();
+    struct stat info {};
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(dir.read("map.qtex"),
+              cacheHeader(2, 2, 4) + std::string(pixels.begin(), pixels.end()));
+    EXPECT_EQ(dir.read("victim"), "victim bytes");
+    const std::string made = dir.read("made");
+    EXPECT_TRUE(made.empty() || made == old) << made;
+  }
+}
+
+TEST(TextureCache, WriteFailingHalfWayKeepsTheOldCache) {
+  ScratchDir dir;
+  const std::string path = dir.write("map.qtex", cacheHeader(1, 1, 3) + "old");
+  const std::vector<unsigned char> pixels(64 * 64 * 4, 9);
   testing::internal::CaptureStdout();
-  EXPECT_EQ(writeTextureCache("/dev/full", 64, 64, 4, pixels.data()), -1);
+  EXPECT_EQ(
+      faults::saveUnderFileSizeLimit(
+          4096, [&] { return writeTextureCache(path.c_str(), 64, 64, 4, pixels.data()) == 1; }),
+      faults::SaveOutcome::kFailed);
   testing::internal::GetCapturedStdout();
+  EXPECT_EQ(dir.read("map.qtex"), cacheHeader(1, 1, 3) + "old");
+  EXPECT_EQ(dir.entryCount(), 1);
 }
 
 /// Headers that lie: each is refused without allocating what they claim.
@@ -89,14 +133,20 @@ TEST(TextureCache, HostileHeadersAreRefused) {
   };
   const Case cases[] = {
       {"empty", "", -1},
-      {"short header", header(2, 2, 3).substr(0, 11), -1},
-      {"negative width", header(-2, 2, 3) + std::string(12, 'p'), -1},
-      {"negative height", header(2, -2, 3) + std::string(12, 'p'), -1},
-      {"zero width", header(0, 2, 3), -1},
-      {"absurd width", header(1 << 20, 1, 3) + std::string(12, 'p'), -1},
-      {"product overflows 32 bits", header(65536, 65536, 4) + std::string(64, 'p'), -1},
-      {"one byte short", header(2, 2, 3) + std::string(11, 'p'), -1},
-      {"longer than needed", header(2, 2, 3) + std::string(20, 'p'), 1},
+      {"short header", cacheHeader(2, 2, 3).substr(0, 11), -1},
+      {"negative width", cacheHeader(-2, 2, 3) + std::string(12, 'p'), -1},
+      {"negative height", cacheHeader(2, -2, 3) + std::string(12, 'p'), -1},
+      {"zero width", cacheHeader(0, 2, 3), -1},
+      {"absurd width", cacheHeader(1 << 20, 1, 3) + std::string(12, 'p'), -1},
+      {"product overflows 32 bits", cacheHeader(65536, 65536, 4) + std::string(64, 'p'), -1},
+      {"one byte short", cacheHeader(2, 2, 3) + std::string(11, 'p'), -1},
+      {"longer than its header says", cacheHeader(2, 2, 3) + std::string(13, 'p'), -1},
+      {"exactly as long as its header says", cacheHeader(2, 2, 4) + std::string(16, 'p'), 1},
+      {"depth 0", cacheHeader(2, 2, 0), -1},
+      {"depth 1", cacheHeader(2, 2, 1) + std::string(4, 'p'), -1},
+      {"depth 5", cacheHeader(2, 2, 5) + std::string(20, 'p'), -1},
+      {"negative depth", cacheHeader(2, 2, -3), -1},
+      {"huge depth", cacheHeader(2, 2, 1 << 30), -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -106,15 +156,7 @@ TEST(TextureCache, HostileHeadersAreRefused) {
   }
 }
 
-TEST(TextureCache, OtherDepthsGiveNoPixels) {
-  ScratchDir dir;
-  for (int depth : {0, 1, 5, -3, 1 << 30}) {
-    SCOPED_TRACE(depth);
-    CachedTexture t;
-    EXPECT_EQ(readCache(dir.write("x.qtex", header(2, 2, depth)), t), 1);
-    EXPECT_EQ(t.depth, depth);
-    EXPECT_FALSE(t.pixels);
-  }
+TEST(TextureCache, ReaderRefusesAMissingDescriptor) {
   CachedTexture t;
   EXPECT_EQ(readTextureCache(-1, t), -1);
 }
