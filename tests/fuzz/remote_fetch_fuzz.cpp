@@ -11,38 +11,11 @@
 
 #include "halvex/streams/remote_state.h"
 #include "halvex/tracking/node_table.h"
-#include "tests/fuzz/memory_file.h"
+#include "tests/fuzz/fuzz_node_tables.h"
 #include "tests/support/loopback_byte_server.h"
 
-namespace {
-
-constexpr int kLastId = 99;
-
-/// A table of nodes 0..kLastId, built once from an in-memory node list.
-NodeTable* makeTable() {
-  auto* t = new NodeTable();
-  std::string list;
-  for (int id = 0; id <= kLastId; ++id) list += std::to_string(id) + " node\n";
-  t->readNodeFile(memoryFile(list.data(), list.size()).c_str());
-  return t;
-}
-
-bool sameNodes(const NodeTable& a, const NodeTable& b) {
-  for (int id = 0; id <= kLastId; ++id) {
-    const NodeRecord& x = *a.nodeById(id);
-    const NodeRecord& y = *b.nodeById(id);
-    if (std::memcmp(&x.latitude, &y.latitude, sizeof x.latitude) != 0 ||
-        std::memcmp(&x.longitude, &y.longitude, sizeof x.longitude) != 0 ||
-        std::memcmp(&x.age, &y.age, sizeof x.age) != 0 || x.status != y.status ||
-        std::strcmp(x.name, y.name) != 0 || std::strcmp(x.comment1, y.comment1) != 0 ||
-        std::strcmp(x.comment2, y.comment2) != 0) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
+using fuzznodes::makeTable;
+using fuzznodes::sameNodes;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Kept for the whole run: one listening thread serves every input.
