@@ -46,7 +46,7 @@ static_assert(offsetof(SplashBlock, utilityProcess) == 1040, "shared layout");
 struct SplashView {
   /// The title, second, third and status texts, each up to its NUL or the end of its field.
   std::string texts[4];
-  int progress = 0;         ///< The block's progress clamped to 0..100.
+  int progress = 0;          ///< The block's progress clamped to 0..100.
   bool showRequest = false;  ///< Any non-zero byte is a request.
   bool hideRequest = false;
   bool closeRequest = false;

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (runLength > 0 && runLength <= static_cast<size_t>(AutoStartFile::kMaxWord)) {
     expected.assign(reinterpret_cast<const char*>(data) + start, runLength);
     expected.resize(expected.find('\0') == std::string::npos ? expected.size()
-                                                                : expected.find('\0'));
+                                                             : expected.find('\0'));
   }
   if (word != expected) std::abort();
   if (tooLong != (runLength > static_cast<size_t>(AutoStartFile::kMaxWord))) std::abort();

@@ -111,8 +111,8 @@ TEST(FileWriterFaults, AWriteThatFailsHalfWayLeavesTheOldBytes) {
               faults::SaveOutcome::kFailed)
         << w.kind;
     const std::string after = dir.read(w.fileName);
-    EXPECT_TRUE(after == oldBytes) << w.kind << ": " << after.size() << " bytes instead of "
-                                   << oldBytes.size();
+    EXPECT_TRUE(after == oldBytes)
+        << w.kind << ": " << after.size() << " bytes instead of " << oldBytes.size();
     EXPECT_EQ(dir.entryCount(), 1) << w.kind << ": the new file is removed";
     // Without the limit the same save goes through.
     EXPECT_EQ(faults::saveUnderFileSizeLimit(RLIM_INFINITY, [&] { return w.save(path, 1); }),

@@ -566,7 +566,8 @@ TEST(SplashLinkTest, LinksOfOneProcessOrOfTwoProcessesDoNotMeet) {
   int status = 0;
   ASSERT_EQ(waitpid(other, &status, 0), other);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(std::string(name), SplashLink::kBlockName + SplashLink::nameTag(getuid(), other, suffix));
+  EXPECT_EQ(std::string(name),
+            SplashLink::kBlockName + SplashLink::nameTag(getuid(), other, suffix));
   EXPECT_NE(mine.blockName(), std::string(name));
   EXPECT_TRUE(mine.hasBlock());
 }
@@ -633,7 +634,8 @@ TEST(SplashLinkTest, ReadingABlockKeepsTextsInTheirFieldsAndProgressInRange) {
   block.utilityProcess = -3;
   SplashView view;
   ASSERT_TRUE(SplashLink::readBlock(&block, sizeof block, view));
-  for (const std::string& text : view.texts) EXPECT_EQ(text, std::string(SplashBlock::kTextSize, 'x'));
+  for (const std::string& text : view.texts)
+    EXPECT_EQ(text, std::string(SplashBlock::kTextSize, 'x'));
   EXPECT_EQ(view.progress, 0);
   EXPECT_FALSE(view.showRequest);
   EXPECT_TRUE(view.hideRequest);

@@ -255,9 +255,9 @@ TEST(StereoSettingsText, TwoNumbersAtTheStartWithinTheLimit) {
   EXPECT_EQ(s.focalPlane, 7.0f);
 
   StereoSettings untouched;
-  for (const std::string& text : {std::string(""), std::string("1"), std::string("1 x"),
-                                  std::string("x 1 2"), std::string("1\0 2", 4),
-                                  std::string(kMaxStereoSettingsBytes - 2, ' ') + "1 2"}) {
+  for (const std::string& text :
+       {std::string(""), std::string("1"), std::string("1 x"), std::string("x 1 2"),
+        std::string("1\0 2", 4), std::string(kMaxStereoSettingsBytes - 2, ' ') + "1 2"}) {
     EXPECT_FALSE(parseStereoSettings(text.data(), text.size(), untouched)) << text;
   }
   EXPECT_EQ(untouched.focalPlane, 0.0f);
