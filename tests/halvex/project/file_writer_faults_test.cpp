@@ -1,7 +1,8 @@
 // The files the operator keeps, saved under injected faults: the project, a map's setup file,
-// the view and the auto-start file. Each is replaced whole, so a write that fails half way or a
-// saver killed in the middle leaves the old file or the new one, never a short one; a link to
-// the file stays a link, the file keeps its mode, and a device is written in place.
+// the view and the auto-start file, and the state file other trackers read. Each is replaced whole,
+// so a write that fails half way or a saver killed in the middle leaves the old file or the new
+// one, never a short one; a link to the file stays a link, the file keeps its mode, and a device is
+// written in place.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -16,6 +17,8 @@
 #include "halvex/project/auto_start.h"
 #include "halvex/project/project_file.h"
 #include "halvex/project/project_group.h"
+#include "halvex/streams/state_output.h"
+#include "halvex/tracking/node_table.h"
 #include "tests/support/fault_injection.h"
 #include "tests/support/scratch_dir.h"
 
@@ -72,11 +75,27 @@ bool saveAutoStart(const std::string& path, int version) {
                       : file.set("/home/op/projects/" + std::string(200, 'p') + ".mpr");
 }
 
+bool saveStateFile(const std::string& path, int version) {
+  // Forty nodes whose comments differ between the versions, written as relayed, so that the
+  // bytes do not depend on the clock.
+  static ScratchDir nodes;
+  static NodeTable table;
+  static const bool read = [] {
+    std::string list;
+    for (int id = 1; id <= 40; ++id)
+      list += std::to_string(id) + " truck " + std::to_string(id) + "\n";
+    return table.readNodeFile(nodes.write("nodes.txt", list).c_str());
+  }();
+  for (NodeRecord* node = table.chainHead(); node != nullptr; node = node->next) {
+    node->setComments(version == 0 ? "idle" : "moving north along the ridge road", "");
+  }
+  return read && writeStateFile(table, path.c_str(), true);
+}
+
 const Writer kWriters[] = {
-    {"project", "field.mpr", saveProject},
-    {"map setup", "area.mapSetUp", saveMapSetup},
-    {"view", "halvex.view", saveView},
-    {"auto-start", "halvex.autoStart", saveAutoStart},
+    {"project", "field.mpr", saveProject},      {"map setup", "area.mapSetUp", saveMapSetup},
+    {"view", "halvex.view", saveView},          {"auto-start", "halvex.autoStart", saveAutoStart},
+    {"state file", "state.txt", saveStateFile},
 };
 
 /// The bytes version `version` of a writer's file has, saved once without faults.
