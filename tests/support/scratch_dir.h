@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -56,3 +57,15 @@ class ScratchDir {
  private:
   std::string dir_;
 };
+
+/// Permission bits of the file at `path` (links followed), 0 when it does not exist.
+inline mode_t fileMode(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+/// Whether `path` itself is a symbolic link.
+inline bool isSymlink(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}

@@ -11,16 +11,6 @@
 
 namespace {
 
-mode_t modeOf(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
-
-bool isLink(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
 bool save(const std::string& path, const std::string& text, Durability durability) {
   return replaceFileAtomically(path, text.data(), text.size(), durability);
 }
@@ -32,12 +22,12 @@ TEST(AtomicFile, ReplacesWholeKeepsModeAndLeavesNoTemporaryFile) {
     chmod(path.c_str(), 0640);
     ASSERT_TRUE(save(path, "new bytes", durability));
     EXPECT_EQ(dir.read("view"), "new bytes");
-    EXPECT_EQ(modeOf(path), 0640u);
+    EXPECT_EQ(fileMode(path), 0640u);
     EXPECT_EQ(dir.entryCount(), 1);
     ASSERT_TRUE(save(dir.path("fresh"), "x", durability));
     const mode_t mask = umask(0);
     umask(mask);
-    EXPECT_EQ(modeOf(dir.path("fresh")), 0666u & ~mask);
+    EXPECT_EQ(fileMode(dir.path("fresh")), 0666u & ~mask);
   }
 }
 
@@ -46,13 +36,13 @@ TEST(AtomicFile, FollowsAUsersLinkButNeverWritesThroughACacheLink) {
   const std::string victim = dir.write("victim", "keep me");
   ASSERT_EQ(symlink("victim", dir.path("project").c_str()), 0);
   ASSERT_TRUE(save(dir.path("project"), "project v2", Durability::kKeep));
-  EXPECT_TRUE(isLink(dir.path("project")));
+  EXPECT_TRUE(isSymlink(dir.path("project")));
   EXPECT_EQ(dir.read("victim"), "project v2");
 
   ASSERT_EQ(symlink("victim", dir.path("map.qtex").c_str()), 0);
   ASSERT_TRUE(replaceFileAtomically(dir.path("map.qtex"), "cache", 5, Durability::kKeep,
                                     LinkPolicy::kReplaceLink));
-  EXPECT_FALSE(isLink(dir.path("map.qtex")));
+  EXPECT_FALSE(isSymlink(dir.path("map.qtex")));
   EXPECT_EQ(dir.read("map.qtex"), "cache");
   EXPECT_EQ(dir.read("victim"), "project v2");
 }

@@ -105,16 +105,6 @@ std::string reference(const Writer& writer, int version) {
   return dir.read(writer.fileName);
 }
 
-mode_t modeOf(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
-
-bool isLink(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
 TEST(FileWriterFaults, AWriteThatFailsHalfWayLeavesTheOldBytes) {
   for (const Writer& w : kWriters) {
     const std::string oldBytes = reference(w, 0);
@@ -165,9 +155,9 @@ TEST(FileWriterFaults, ALinkStaysALinkAndTheFileKeepsItsMode) {
     const std::string path = dir.path(w.fileName);
     ASSERT_EQ(symlink("kept", path.c_str()), 0);
     ASSERT_TRUE(w.save(path, 1)) << w.kind;
-    EXPECT_TRUE(isLink(path)) << w.kind;
+    EXPECT_TRUE(isSymlink(path)) << w.kind;
     EXPECT_TRUE(dir.read("kept") == reference(w, 1)) << w.kind;
-    EXPECT_EQ(modeOf(kept), 0640u) << w.kind;
+    EXPECT_EQ(fileMode(kept), 0640u) << w.kind;
     EXPECT_EQ(dir.entryCount(), 2) << w.kind;
   }
 }
