@@ -88,32 +88,12 @@ inline std::string jpegWithScans(int width, int height, int scans) {
     script.push_back({1, {0}, k, k, 0, bits});
     for (int al = bits - 1; al >= 0; --al) script.push_back({1, {0}, k, k, al + 1, al});
   }
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = width;
-  info.image_height = height;
-  info.input_components = 1;
-  info.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&info);
-  info.scan_info = script.data();
-  info.num_scans = static_cast<int>(script.size());
-  jpeg_start_compress(&info, TRUE);
-  std::vector<unsigned char> row(width);
-  while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < width; ++x) row[x] = static_cast<unsigned char>(x * 7 + info.next_scanline);
-    JSAMPROW p = row.data();
-    jpeg_write_scanlines(&info, &p, 1);
-  }
-  jpeg_finish_compress(&info);
-  std::string bytes(reinterpret_cast<const char*>(buffer), size);
-  jpeg_destroy_compress(&info);
-  std::free(buffer);
-  return bytes;
+  return encodeJpeg(
+      width, height, 1,
+      [](int x, int row, unsigned char rgb[3]) {
+        rgb[0] = static_cast<unsigned char>(x * 7 + row);
+      },
+      75, &script);
 }
 
 /// What running a load in a child process cost.

@@ -11,9 +11,11 @@
 #include <vector>
 
 /// JPEG bytes of a width x height picture whose pixel at (x, row) — row 0 the top scanline — is
-/// colour(x, row, rgb); grey pictures take rgb[0].
+/// colour(x, row, rgb); grey pictures take rgb[0]. A `scans` script makes a progressive file of
+/// those scans.
 template <class F>
-std::string encodeJpeg(int width, int height, int components, F colour, int quality = 95) {
+std::string encodeJpeg(int width, int height, int components, F colour, int quality = 95,
+                       const std::vector<jpeg_scan_info>* scans = nullptr) {
   jpeg_compress_struct info;
   jpeg_error_mgr errors;
   info.err = jpeg_std_error(&errors);
@@ -27,6 +29,10 @@ std::string encodeJpeg(int width, int height, int components, F colour, int qual
   info.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
+  if (scans != nullptr) {
+    info.scan_info = scans->data();
+    info.num_scans = static_cast<int>(scans->size());
+  }
   jpeg_start_compress(&info, TRUE);
   std::vector<unsigned char> row(size_t(width) * components);
   while (info.next_scanline < info.image_height) {
