@@ -264,6 +264,7 @@ std::size_t CastScanner::readInput(std::FILE* stream, char* buffer, std::size_t 
   }
   const std::size_t got = std::fread(buffer, 1, size, stream);
   if (got == 0 && std::ferror(stream)) readError_ = true;
+  if (got > 0 && readObserver_) readObserver_(got);
   return got;
 }
 

@@ -9,8 +9,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "dunmore/cast_file_stack.h"
 
@@ -57,6 +59,11 @@ class CastScanner {
   /// As pushFile, for a stream opened by the caller; the scanner takes ownership (a refused
   /// stream is closed).
   bool pushStream(std::FILE* stream, const std::string& name);
+
+  /// Calls `observer` with the count of the bytes of every read from a file.
+  void observeReads(std::function<void(std::size_t)> observer) {
+    readObserver_ = std::move(observer);
+  }
 
   /// Reads the next token. Returns its code (the grammar's token numbers) with the text in
   /// `value`, 0 at the end of input, or the grammar's error token after a reported failure that
@@ -123,6 +130,7 @@ class CastScanner {
   std::array<std::string, 4> values_;  ///< recent token texts, used in turn
   unsigned nextValue_ = 0;
   std::string_view value_;
+  std::function<void(std::size_t)> readObserver_;
 };
 
 }  // namespace dunmore

@@ -1,5 +1,7 @@
 #include "dunmore/converter.h"
 
+#include <optional>
+
 #include "dunmore/cast_parser.h"
 #include "dunmore/cast_scanner.h"
 #include "dunmore/csv_writer.h"
@@ -22,12 +24,19 @@ ParseResult notOpened(const std::string& name, const ConvertOutput& output) {
   return ParseResult::kNotOpened;
 }
 
+/// parseCastFile, with the bytes read counted by `meter` when there is one.
+ParseResult parseMetered(const std::string& name, ReportSet& set, const ConvertOutput& output,
+                         ProgressMeter* meter) {
+  CastScanner scanner(output.out, output.err);
+  if (meter != nullptr) scanner.observeReads([meter](std::size_t bytes) { meter->read(bytes); });
+  if (!scanner.pushFile(name)) return notOpened(name, output);
+  return parsePushed(scanner, set, output);
+}
+
 }  // namespace
 
 ParseResult parseCastFile(const std::string& name, ReportSet& set, const ConvertOutput& output) {
-  CastScanner scanner(output.out, output.err);
-  if (!scanner.pushFile(name)) return notOpened(name, output);
-  return parsePushed(scanner, set, output);
+  return parseMetered(name, set, output, nullptr);
 }
 
 ParseResult parseCastStream(std::FILE* stream, const std::string& name, ReportSet& set,
@@ -42,13 +51,17 @@ ConvertResult convertReports(ReportSet& set, const std::string& csvName,
                              const ConvertOutput& output) {
   set.clear();
   ConvertResult result;
+  std::optional<ProgressMeter> meter;
+  if (output.progress != nullptr) meter.emplace(reportFiles, *output.progress);
   for (const std::string& name : reportFiles) {
-    if (parseCastFile(name, set, output) == ParseResult::kParsed)
+    if (parseMetered(name, set, output, meter ? &*meter : nullptr) == ParseResult::kParsed)
       ++result.parsed;
     else
       ++result.failed;
+    if (meter) meter->fileDone();
   }
   if (!csvName.empty()) result.csvWritten = writeCsv(csvName, set);
+  if (meter) meter->finish();
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dunmore/conversion_progress.h"
 #include "dunmore/report_set.h"
 
 namespace dunmore {
@@ -15,6 +16,8 @@ struct ConvertOutput {
   std::FILE* out = stdout;       ///< diagnostic lines and the bytes no scanner rule matches
   std::FILE* err = stderr;       ///< scanner and parser errors, with file name and line
   std::FILE* listing = nullptr;  ///< the listing lines; null discards them
+  /// Told how convertReports goes; null tells nobody.
+  ProgressListener* progress = nullptr;
 };
 
 enum class ParseResult {

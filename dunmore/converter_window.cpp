@@ -5,6 +5,7 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Pack.H>
+#include <FL/Fl_Progress.H>
 #include <FL/Fl_Scroll.H>
 #include <FL/Fl_Window.H>
 #include <FL/filename.H>
@@ -20,6 +21,9 @@
 namespace dunmore {
 
 namespace {
+
+/// Margin of the progress bar within the menu's row.
+constexpr int kProgressMargin = 3;
 
 /// Geometry of a row's boxes, relative to the row.
 constexpr int kBarX = 21;
@@ -153,6 +157,17 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+/// A conversion's progress, shown in the window.
+class WindowProgress : public ProgressListener {
+ public:
+  explicit WindowProgress(ConverterWindow& window) : window_(window) {}
+  void update(const ConversionProgress& progress) override { window_.showProgress(progress); }
+  void finish() override { window_.hideProgress(); }
+
+ private:
+  ConverterWindow& window_;
+};
+
 }  // namespace
 
 // ---- ReportFileRow ----
@@ -244,6 +259,12 @@ ConverterWindow::ConverterWindow(MouseButtonPoller* poller) : poller_(poller) {
   pack_->end();
   scroll_->resizable(pack_);
   scroll_->end();
+  // Over the empty right end of the menu's row, while a long conversion runs.
+  progress_ = new Fl_Progress(kWidth - kProgressWidth - kProgressMargin, kProgressMargin,
+                              kProgressWidth, kMenuHeight - 2 * kProgressMargin);
+  progress_->minimum(0);
+  progress_->maximum(100);
+  progress_->hide();
   window_->resizable(scroll_);
   window_->end();
 
@@ -355,7 +376,11 @@ WindowConversion ConverterWindow::convertInto(const std::string& chosen) {
   std::unique_ptr<std::FILE, FileCloser> errors(std::tmpfile());
   ConvertOutput output;
   if (errors) output.err = errors.get();
-  done.result = dunmore::convertReports(processReportSet(), done.csvName, reportFiles_, output);
+  WindowProgress progress(*this);
+  output.progress = &progress;
+  // The window redraws during a long conversion, with the menu that changes the list inactive.
+  const std::vector<std::string> files = reportFiles_;
+  done.result = dunmore::convertReports(processReportSet(), done.csvName, files, output);
   if (errors) {
     done.errors = readBack(errors.get());
     std::fwrite(done.errors.data(), 1, done.errors.size(), stderr);
@@ -363,6 +388,27 @@ WindowConversion ConverterWindow::convertInto(const std::string& chosen) {
   }
   done.message = conversionMessage(done.csvName, done.result, done.errors);
   return done;
+}
+
+void ConverterWindow::showProgress(const ConversionProgress& progress) {
+  if (progress.seconds < kProgressDelaySeconds) return;
+  if (!progress_->visible()) {
+    menuBar_->deactivate();
+    progress_->show();
+    window_->redraw();
+  }
+  progress_->value(static_cast<float>(progress.percent()));
+  progress_->copy_label(
+      (std::to_string(progress.filesDone) + " of " + std::to_string(progress.fileCount) + " files")
+          .c_str());
+  Fl::check();
+}
+
+void ConverterWindow::hideProgress() {
+  if (!progress_->visible()) return;
+  progress_->hide();
+  menuBar_->activate();
+  window_->redraw();
 }
 
 }  // namespace dunmore

@@ -15,6 +15,7 @@ class Fl_Box;
 class Fl_File_Chooser;
 class Fl_Menu_Bar;
 class Fl_Pack;
+class Fl_Progress;
 class Fl_Scroll;
 class Fl_Window;
 class MouseButtonPoller;
@@ -93,6 +94,8 @@ class ConverterWindow {
   static constexpr const char* kChooserFilter = "text files (*.txt)";
   static constexpr const char* kChooserTitle = "Save the current Filter settings";
   static constexpr const char* kConvertedFormat = "Reports converted into CSV file named %s\n";
+  static constexpr double kProgressDelaySeconds = 1.0;
+  static constexpr int kProgressWidth = 180;
 
   /// Builds the window and its popup and choosers, all hidden. `poller` is the program loop's,
   /// also polled while a chooser is shown; may be null.
@@ -119,6 +122,12 @@ class ConverterWindow {
   /// parser errors on standard error as on the command line.
   WindowConversion convertInto(const std::string& chosen);
 
+  /// Once a conversion has run for kProgressDelaySeconds: shows the bar in the menu's row with
+  /// the files done and the share read, the menu inactive meanwhile, and lets the window redraw.
+  void showProgress(const ConversionProgress& progress);
+  /// Takes the bar down and makes the menu active again.
+  void hideProgress();
+
   /// Shows the chooser and processes events, polling the mouse buttons, until it is hidden.
   void runChooser(Chooser which);
   /// Shows the popup below `row`, at its left edge.
@@ -131,6 +140,7 @@ class ConverterWindow {
   Fl_Menu_Bar* menuBar() const { return menuBar_; }
   Fl_Scroll* scroll() const { return scroll_; }
   Fl_Pack* pack() const { return pack_; }
+  Fl_Progress* progressBar() const { return progress_; }
   PopupToolWindow* popup() const { return popup_.get(); }
   Fl_File_Chooser* chooser(Chooser which) const { return choosers_[which].get(); }
   /// The row of the i-th listed file.
@@ -146,6 +156,7 @@ class ConverterWindow {
   Fl_Menu_Bar* menuBar_ = nullptr;
   Fl_Scroll* scroll_ = nullptr;
   Fl_Pack* pack_ = nullptr;
+  Fl_Progress* progress_ = nullptr;
   MouseButtonPoller* poller_;
   bool quit_ = false;
   std::string csvName_;

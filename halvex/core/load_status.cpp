@@ -23,3 +23,7 @@ void loadStatusShow() {
 void loadStatusHide() {
   if (loadStatusOpen()) gSink->hide();
 }
+
+void loadProgress(int percent) {
+  if (loadStatusOpen()) gSink->progress(percent);
+}

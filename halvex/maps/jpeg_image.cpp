@@ -5,11 +5,14 @@
 #include <jerror.h>
 // clang-format on
 
+#include <algorithm>
 #include <climits>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "halvex/core/load_progress.h"
 
 namespace {
 
@@ -52,19 +55,32 @@ void emitMessage(j_common_ptr info, int level) {
 }
 
 /// Counts the scans of a progressive or multi-scan file while jpeg_start_decompress reads them
-/// into the coefficient buffer (it calls the monitor before each step of input).
+/// into the coefficient buffer (it calls the monitor before each step of input), and passes the
+/// decoder's pass counters on as the load's progress.
 struct ScanCounter {
   jpeg_progress_mgr standard;
   int maxScans;
+  LoadProgress* load;
 };
+
+/// Steps of one pass in the progress passed on.
+constexpr int64_t kStepsPerPass = 10000;
 
 void countScans(j_common_ptr info) {
   auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
-  const int limit = reinterpret_cast<ScanCounter*>(info->progress)->maxScans;
-  if (decompress->input_scan_number > limit) {
-    std::fprintf(stderr, "JPEG picture has more than %d scans\n", limit);
+  const auto* counter = reinterpret_cast<ScanCounter*>(info->progress);
+  if (decompress->input_scan_number > counter->maxScans) {
+    std::fprintf(stderr, "JPEG picture has more than %d scans\n", counter->maxScans);
     std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->back, 1);
   }
+  const jpeg_progress_mgr& p = counter->standard;
+  if (counter->load == nullptr || p.pass_limit <= 0 || p.total_passes <= 0) return;
+  // The input pass of a multi-scan file guesses its scans and may raise its limit, so that the
+  // share steps back; LoadProgress never shows it fall.
+  const int64_t inPass =
+      std::min<int64_t>(p.pass_counter, p.pass_limit) * kStepsPerPass / p.pass_limit;
+  counter->load->update(int64_t{p.completed_passes} * kStepsPerPass + inPass,
+                        int64_t{p.total_passes} * kStepsPerPass);
 }
 
 /// libjpeg's memory budget for a picture of at most maxPixels pixels.
@@ -97,7 +113,7 @@ void fillPadding(JpegPicture& p) {
 
 }  // namespace
 
-int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits) {
+int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits, LoadProgress* progress) {
   picture = JpegPicture();
   if (file == nullptr) return -1;
   const bool trace = std::getenv(kTraceVariable) != nullptr;
@@ -119,6 +135,7 @@ int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits) {
   ScanCounter scans{};
   scans.standard.progress_monitor = countScans;
   scans.maxScans = limits.maxScans;
+  scans.load = progress;
   info.progress = &scans.standard;
   jpeg_stdio_src(&info, file);
   jpeg_read_header(&info, TRUE);
@@ -168,10 +185,12 @@ int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits) {
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   fillPadding(picture);
+  if (progress != nullptr) progress->update(1, 1);
   return 1;
 }
 
-int decodeJpegFile(const char* path, JpegPicture& picture, const JpegLimits& limits) {
+int decodeJpegFile(const char* path, JpegPicture& picture, const JpegLimits& limits,
+                   LoadProgress* progress) {
   picture = JpegPicture();
   FILE* file = path ? std::fopen(path, "rb") : nullptr;
   if (file == nullptr) {
@@ -179,7 +198,7 @@ int decodeJpegFile(const char* path, JpegPicture& picture, const JpegLimits& lim
     return -1;
   }
   std::printf("Opened %s\n", path);
-  const int result = decodeJpeg(file, picture, limits);
+  const int result = decodeJpeg(file, picture, limits, progress);
   std::fclose(file);
   return result;
 }

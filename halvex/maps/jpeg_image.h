@@ -7,6 +7,8 @@
 
 #include "halvex/maps/picture_limit.h"
 
+class LoadProgress;
+
 /// Largest width or height accepted when no other limit is set.
 constexpr int kJpegDefaultDimensionLimit = 65536;
 /// Most scans a progressive picture may have: the usual progressive scripts have 6 to 10 and
@@ -39,6 +41,9 @@ struct JpegLimits {
 /// while the environment variable HALVEX_IMAGE_TRACE is set). Returns 1, or -1
 /// when the file cannot be opened, is not a whole JPEG picture or is beyond the limits (message
 /// on standard error). The sizes are checked from the header, before the picture is allocated.
-int decodeJpegFile(const char* path, JpegPicture& picture, const JpegLimits& limits = {});
+/// `progress`, when given, follows the decoder's passes over the picture up to 100 %.
+int decodeJpegFile(const char* path, JpegPicture& picture, const JpegLimits& limits = {},
+                   LoadProgress* progress = nullptr);
 /// Decodes the JPEG at the current position of file (left open). Returns 1 or -1.
-int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits = {});
+int decodeJpeg(FILE* file, JpegPicture& picture, const JpegLimits& limits = {},
+               LoadProgress* progress = nullptr);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "halvex/core/load_status.h"
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_camera.h"
 #include "halvex/maps/corner_geometry.h"
@@ -68,7 +67,7 @@ bool MapLayer::readyToDraw() {
     --gMapLoadCountdown;
     return false;
   }
-  loadStatusShow();
+  // The loading screen comes up from the decode, once it has run for a second.
   load();
   gMapLoadCountdown = kLoadSkips;
   return textureId_ != -1;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "halvex/core/load_progress.h"
 #include "halvex/maps/picture_limit.h"
 
 namespace {
@@ -413,7 +414,8 @@ int getrow(SgiImage* image, unsigned short* buffer, unsigned y, unsigned z) {
   return xsize;
 }
 
-std::unique_ptr<uint32_t[]> longimagedata(const char* path, int* width, int* height) {
+std::unique_ptr<uint32_t[]> longimagedata(const char* path, int* width, int* height,
+                                          LoadProgress* progress) {
   SgiImage* image = iopen(path, "r");
   if (image == nullptr) {
     report("longimagedata: can't open image file %s\n", path ? path : "(null)");
@@ -461,6 +463,7 @@ std::unique_ptr<uint32_t[]> longimagedata(const char* path, int* width, int* hei
         p[3] = channels == 4 ? static_cast<unsigned char>(rows[3][x] & kByteMask) : kOpaque;
       }
     }
+    if (progress != nullptr) progress->update(y + 1, ysize);
   }
   iclose(image);
   if (width) *width = xsize;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+class LoadProgress;
+
 /// Receives each formatted error message of the reader. With none installed the message goes to
 /// standard error and the program ends with status 1.
 using SgiErrorHook = void (*)(const char* message);
@@ -98,5 +100,6 @@ int rle_expand(const unsigned char* in, size_t inBytes, unsigned short* out, int
 /// row first; width and height receive its size when given. Null on failure (after an error
 /// report, which ends the program when no hook is installed), also for a picture above the map
 /// picture limit (picture_limit.h), which is refused before anything is allocated for it.
+/// `progress`, when given, follows the rows read up to 100 %.
 std::unique_ptr<uint32_t[]> longimagedata(const char* path, int* width = nullptr,
-                                          int* height = nullptr);
+                                          int* height = nullptr, LoadProgress* progress = nullptr);

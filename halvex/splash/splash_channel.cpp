@@ -13,6 +13,7 @@ class SplashSink : public LoadStatusSink {
   void status(const char* text) override { link->setStatus(text); }
   void show() override { link->show(); }
   void hide() override { link->hide(); }
+  void progress(int percent) override { link->setProgress(percent); }
 };
 
 SplashSink gSink;  ///< Drawing and loading run on the GUI thread only.

@@ -1,5 +1,5 @@
 // The splash window as the tracker's load-status sink: image loading while drawing posts its
-// status to the splash and shows or hides it.
+// status and progress to the splash and shows or hides it.
 #pragma once
 
 class SplashLink;

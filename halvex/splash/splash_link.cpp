@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,7 @@ bool SplashLink::readBlock(const void* data, std::size_t size, SplashView& out) 
   out.hideRequest = b.hideRequest != 0;
   out.closeRequest = b.closeRequest != 0;
   out.utilityProcess = b.utilityProcess > 0 ? static_cast<pid_t>(b.utilityProcess) : -1;
+  out.loadProgress = b.loadProgress < 0 ? -1 : std::min<std::int32_t>(b.loadProgress, kMaxProgress);
   return true;
 }
 
@@ -74,6 +76,7 @@ SplashLink::SplashLink(const std::string& programPath, const std::string& extraS
   b->closeRequest = 0;
   b->splashWindow = 0;
   b->utilityProcess = static_cast<std::int32_t>(getpid());
+  b->loadProgress = -1;
   startSplash(programPath);
   semaphore_.post();
   // Both sides have opened them by now (or never will); nothing is left behind if the tracker
@@ -172,6 +175,7 @@ void SplashLink::hide() {
   if (!lockRequest()) return;
   block()->hideRequest = 1;
   block()->showRequest = 0;
+  block()->loadProgress = -1;
   semaphore_.post();
 }
 
@@ -184,6 +188,7 @@ void SplashLink::setStatus(const char* text) {
 void SplashLink::setProgress(int percent) {
   if (!lockRequest()) return;
   block()->progress = percent < 0 ? 0 : (percent > kMaxProgress ? kMaxProgress : percent);
+  block()->loadProgress = block()->progress;
   semaphore_.post();
 }
 

@@ -29,6 +29,9 @@ struct SplashBlock {
   std::uint32_t splashWindow;  ///< X window id of the splash window, 0 while unknown.
   /// Process id of the tracker that started the splash; the splash ends when it is gone.
   std::int32_t utilityProcess;
+  /// The tracker's measure of its load, 0 to 100, which the bar then shows; -1 while it has
+  /// none and the bar animates.
+  std::int32_t loadProgress;
 };
 
 static_assert(offsetof(SplashBlock, titleText) == 0, "shared layout");
@@ -41,6 +44,7 @@ static_assert(offsetof(SplashBlock, progress) == 1028, "shared layout");
 static_assert(offsetof(SplashBlock, closeRequest) == 1032, "shared layout");
 static_assert(offsetof(SplashBlock, splashWindow) == 1036, "shared layout");
 static_assert(offsetof(SplashBlock, utilityProcess) == 1040, "shared layout");
+static_assert(offsetof(SplashBlock, loadProgress) == 1044, "shared layout");
 
 /// What the splash process takes from the block on one pass.
 struct SplashView {
@@ -52,6 +56,8 @@ struct SplashView {
   bool closeRequest = false;
   /// The tracker that started the splash: the block's process id when positive, else -1.
   pid_t utilityProcess = -1;
+  /// The block's load progress clamped to 0..100, or -1 when it is negative (none).
+  int loadProgress = -1;
 };
 
 /// Chooses the splash side's constructor.
@@ -103,11 +109,12 @@ class SplashLink {
 
   /// Asks the splash to show its window on top (cancels an earlier hide()).
   void show();
-  /// Asks the splash to hide its window (cancels an earlier show()).
+  /// Asks the splash to hide its window (cancels an earlier show()); its bar animates again.
   void hide();
   /// Sets the text above the progress bar; null clears it. Long texts are cut to 255 bytes.
   void setStatus(const char* text);
-  /// Stores percent clamped to 0..100 as the bar's fill.
+  /// Stores percent clamped to 0..100 as the bar's fill, which stays until the next
+  /// setProgress or hide() instead of the splash's animation.
   void setProgress(int percent);
 
   bool hasBlock() const { return block_.valid(); }

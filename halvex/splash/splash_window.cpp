@@ -163,9 +163,11 @@ void serveRequests(SplashLink& link, SplashWindow& window) {
     timerTicked = false;
     if (link.lock(SplashLink::kRequestTimeoutMs)) {
       SplashBlock& block = *link.block();
-      block.progress = counter;
       SplashView view;
       SplashLink::readBlock(&block, SplashLink::kBlockSize, view);
+      // The tracker's measure of a long load, else the animation.
+      view.progress = view.loadProgress >= 0 ? view.loadProgress : counter;
+      block.progress = view.progress;
       window.update(view);
       if (view.showRequest) {
         block.splashWindow = static_cast<std::uint32_t>(window.show());

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cast_test_support.h"
 #include "dunmore/command_line.h"
+#include "dunmore/conversion_progress.h"
 
 using casttest::Captured;
 using casttest::readFile;
@@ -73,6 +75,43 @@ TEST(ConvertReports, EachConversionStartsEmpty) {
   const ConvertResult none = dunmore::convertReports(dunmore::processReportSet(), "", {file});
   EXPECT_FALSE(none.csvWritten);
   EXPECT_EQ(none.parsed, 1);
+}
+
+TEST(ProgressMeter, CountsEachFileUpToItsSizeAndAMissingFileAsEmpty) {
+  struct Recorder : dunmore::ProgressListener {
+    std::vector<dunmore::ConversionProgress> told;
+    void update(const dunmore::ConversionProgress& p) override { told.push_back(p); }
+    void finish() override {}
+  } listener;
+  ScratchDir dir;
+  const std::vector<std::string> files = {dir.write("a.cast", std::string(100, 'x')),
+                                          dir.path("missing.cast"), dir.path(""),
+                                          dir.write("b.cast", std::string(300, 'x'))};
+  dunmore::ProgressMeter meter(files, listener);
+  ASSERT_EQ(listener.told.size(), 1u);  // the start, at once
+  EXPECT_EQ(listener.told[0].fileCount, 4);
+  EXPECT_EQ(listener.told[0].bytesTotal, 400u);
+  constexpr long kFileDone = -1;
+  const struct {
+    long read;  ///< bytes read, or kFileDone
+    std::uint64_t bytesRead;
+    int filesDone;
+    int percent;
+  } steps[] = {
+      {40, 40, 0, 10},         {500, 100, 0, 25},        // a file grown since it was sized
+      {kFileDone, 100, 1, 25}, {kFileDone, 100, 2, 25},  // the missing file and the folder
+      {kFileDone, 100, 3, 25}, {150, 250, 3, 62},       {kFileDone, 400, 4, 100},
+  };
+  for (const auto& step : steps) {
+    if (step.read == kFileDone)
+      meter.fileDone();
+    else
+      meter.read(static_cast<std::size_t>(step.read));
+    const dunmore::ConversionProgress& p = meter.progress();
+    EXPECT_EQ(std::make_tuple(p.bytesRead, p.filesDone, p.percent()),
+              std::make_tuple(step.bytesRead, step.filesDone, step.percent))
+        << step.read;
+  }
 }
 
 TEST(CommandLine, ExitStatuses) {

@@ -6,6 +6,7 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Pack.H>
+#include <FL/Fl_Progress.H>
 #include <FL/Fl_Scroll.H>
 #include <gtest/gtest.h>
 
@@ -327,6 +328,24 @@ TEST_F(ConverterWindowTest, CsvFileThatCannotBeWrittenIsReportedAsSuch) {
   EXPECT_FALSE(done.result.csvWritten);
   EXPECT_EQ(done.message, "Could not write the CSV file named no/such/out.csv\n");
   EXPECT_FALSE(fs::exists(path("run/no")));
+}
+
+TEST_F(ConverterWindowTest, ProgressShowsAfterASecondWithTheMenuInactiveUntilTheEnd) {
+  showWindow();
+  dunmore::ConversionProgress progress{2, 5, 450, 1000, 0.9};  // 2 of 5 files, 45 %
+  window_->showProgress(progress);
+  Fl_Progress* bar = window_->progressBar();
+  EXPECT_FALSE(bar->visible());
+  EXPECT_TRUE(window_->menuBar()->active());
+  progress.seconds = 1.2;
+  window_->showProgress(progress);
+  EXPECT_TRUE(bar->visible());
+  EXPECT_FALSE(window_->menuBar()->active());  // the list cannot change under the conversion
+  EXPECT_EQ(bar->value(), 45.0f);
+  EXPECT_STREQ(bar->label(), "2 of 5 files");
+  window_->hideProgress();
+  EXPECT_FALSE(bar->visible());
+  EXPECT_TRUE(window_->menuBar()->active());
 }
 
 TEST(ConversionMessage, QuotesTheFirstErrorLinesAndCountsTheRest) {

@@ -179,7 +179,7 @@ TEST_F(MapLayerTest, TwoLayersNeedingLoadShareTheCountdown) {
   expectQuadrants(32, 32, 64, kUpright);
 }
 
-TEST_F(MapLayerTest, LazyLoadShowsTheSplashAndPostsItsStatus) {
+TEST_F(MapLayerTest, LazyLoadPostsItsStatusAndAQuickOneLeavesTheSplashDown) {
   // A splash process that ends at once leaves the tracker's side of the block in place.
   SplashLink link("/bin/true", "_maps_" + std::to_string(::getpid()));
   if (!link.hasBlock()) GTEST_SKIP() << "no shared block";
@@ -188,7 +188,7 @@ TEST_F(MapLayerTest, LazyLoadShowsTheSplashAndPostsItsStatus) {
   draw(layer, noCamera_, Square(32, 33, 64).c);
   SplashBlock block;
   ASSERT_TRUE(link.snapshot(&block));
-  EXPECT_EQ(block.showRequest, 1);
+  EXPECT_EQ(block.showRequest, 0);  // shown only for a load of over a second
   EXPECT_EQ(std::string(block.statusText), "Done loading map " + path_ + "\n");
   gMapLoadCountdown = 0;
   const std::string absent = dir_.path("absent.jpg");

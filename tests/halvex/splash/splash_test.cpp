@@ -248,6 +248,22 @@ TEST_F(SplashTest, ColoursBlinkingSquareAndAnimatedBar) {
   }
 }
 
+TEST_F(SplashTest, TheTrackersProgressHoldsTheBarUntilTheSplashIsHidden) {
+  auto link = start(uniqueSuffix());
+  Window w = 0;
+  ASSERT_TRUE(waitFor([&] { return (w = paintedWindow(*link)) != 0; }, 3000));
+  link->setProgress(73);  // odd: never a step of the animation
+  const int held = 73 * kBarWidth / 100;
+  ASSERT_TRUE(waitFor([&] { return barWidth(w) == held; }, 2000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // four animation ticks
+  EXPECT_EQ(barWidth(w), held);
+  link->hide();
+  EXPECT_EQ(snapshot(*link).loadProgress, -1);
+  link->show();
+  ASSERT_TRUE(waitFor([&] { return (w = paintedWindow(*link)) != 0; }, 3000));
+  EXPECT_TRUE(waitFor([&] { return barWidth(w) != held; }, 2000));
+}
+
 TEST_F(SplashTest, StatusTextReachesTheWindow) {
   auto link = start(uniqueSuffix());
   Window w = 0;
