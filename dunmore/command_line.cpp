@@ -4,19 +4,25 @@
 #include <string>
 #include <vector>
 
+#include "common/version.h"
+#include "dunmore/progress_line.h"
+
 namespace dunmore {
 
 const char kUsage[] =
-    "usage: dunmore --csv OUT.csv [--listing] FILE...\n"
-    "       dunmore --help\n"
+    "Usage: dunmore --csv OUT.csv [--listing] FILE...\n"
+    "  or:  dunmore --help | --version\n"
+    "  or:  dunmore\n"
     "\n"
-    "Converts cast report files into one CSV file, as the window's \"convert reports\" does:\n"
+    "Without arguments, opens the window with its list of report files. With arguments,\n"
+    "converts cast report files into one CSV file, as the window's \"convert reports\" does:\n"
     "the files are parsed in the order given and every report built goes into OUT.csv, which\n"
     "is replaced. Scanner and parser errors go to standard error with the file name and line.\n"
     "\n"
     "  --csv OUT.csv  the CSV file to write (required)\n"
     "  --listing      also print the listing of every report and each file's summary\n"
     "  --help         this text\n"
+    "  --version      the program's name and version\n"
     "\n"
     "Exit status: 0 when every file parsed, 1 when a file could not be opened or parsed (the\n"
     "CSV file still holds every report built) or the CSV file could not be written, 2 when the\n"
@@ -44,6 +50,9 @@ int runCommandLine(int argc, const char* const* argv, const ConvertOutput& outpu
     } else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
       std::fputs(kUsage, output.out);
       return kExitConverted;
+    } else if (!std::strcmp(arg, "--version")) {
+      printVersion(output.out, "dunmore");
+      return kExitConverted;
     } else if (!std::strcmp(arg, "--listing")) {
       listing = true;
     } else if (!std::strcmp(arg, "--csv")) {
@@ -60,6 +69,7 @@ int runCommandLine(int argc, const char* const* argv, const ConvertOutput& outpu
 
   ConvertOutput run = output;
   run.listing = listing ? output.out : nullptr;
+  const ProgressLine progressLine(run);  // on a terminal only
   const ConvertResult result = convertReports(processReportSet(), csvName, files, run);
   std::fflush(output.out);
   if (!result.csvWritten) {

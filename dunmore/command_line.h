@@ -15,8 +15,8 @@ enum ExitStatus {
 /// The usage text printed by --help.
 extern const char kUsage[];
 
-/// Runs "dunmore --csv OUT.csv [--listing] FILE..." on the process's report set. Help and the
-/// listing go to output.out, usage errors to output.err. Returns an ExitStatus.
+/// Runs "dunmore --csv OUT.csv [--listing] FILE..." on the process's report set. Help, the
+/// version and the listing go to output.out, usage errors to output.err. Returns an ExitStatus.
 int runCommandLine(int argc, const char* const* argv,
                    const ConvertOutput& output = ConvertOutput());
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/angles.h"
+#include "common/version.h"
 #include "halvex/streams/packet_builder.h"
 #include "tools/tool_options.h"
 
@@ -28,7 +29,8 @@ using tool_options::parseIds;
 using tool_options::parseLong;
 
 const char kUsage[] =
-    "usage: pktsend [options]\n"
+    "Usage: pktsend [options]\n"
+    "  or:  pktsend --help | --version\n"
     "Sends position packets of simulated vehicles to a multicast group and port, one datagram\n"
     "per fix, with TTL 0 and multicast loopback on: only receivers on this host get them.\n"
     "Each packet holds the vehicle's id, two comments and a GPZDA and a GPGLL sentence with\n"
@@ -59,6 +61,7 @@ const char kUsage[] =
     "  --comment2 TEXT  second comment, as the first (default: the motion name)\n"
     "  --quiet          no summary line at the end\n"
     "  --help           this text\n"
+    "  --version        the program's name and version\n"
     "\n"
     "At the end (count reached, SIGINT or SIGTERM) a line on standard output tells how many\n"
     "packets were sent in what time. Exit status 0 on success, 1 when sending failed, 2 on a\n"
@@ -133,7 +136,8 @@ bool usableComment(const std::string& text) {
   return text.find(',') == std::string::npos && text.size() <= kMaxCommentLength;
 }
 
-/// Reads the command line; returns 0 to go on, or the exit status (help: 0 after printing it).
+/// Reads the command line; returns 0 to go on, or the exit status (help and version: 0 after
+/// printing them, with `done` set).
 int parseOptions(int argc, char** argv, Options& o, bool& done) {
   done = false;
   for (int i = 1; i < argc; ++i) {
@@ -143,9 +147,23 @@ int parseOptions(int argc, char** argv, Options& o, bool& done) {
       done = true;
       return 0;
     }
+    if (arg == "--version") {
+      printVersion(stdout, "pktsend");
+      done = true;
+      return 0;
+    }
     if (arg == "--quiet") {
       o.quiet = true;
       continue;
+    }
+    const bool known = arg == "--group" || arg == "--port" || arg == "--ids" || arg == "--count" ||
+                       arg == "--rate" || arg == "--motion" || arg == "--lat" || arg == "--lon" ||
+                       arg == "--radius" || arg == "--speed" || arg == "--heading" ||
+                       arg == "--start" || arg == "--step" || arg == "--comment1" ||
+                       arg == "--comment2";
+    if (!known) {
+      std::fprintf(stderr, "pktsend: unknown option %s (see --help)\n", arg.c_str());
+      return 2;
     }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "pktsend: %s needs a value (see --help)\n", arg.c_str());
@@ -188,12 +206,9 @@ int parseOptions(int argc, char** argv, Options& o, bool& done) {
     } else if (arg == "--comment1") {
       o.comment1 = value;
       ok = usableComment(o.comment1);
-    } else if (arg == "--comment2") {
+    } else {  // --comment2
       o.comment2 = value;
       ok = usableComment(o.comment2);
-    } else {
-      std::fprintf(stderr, "pktsend: unknown option %s (see --help)\n", arg.c_str());
-      return 2;
     }
     if (!ok) {
       std::fprintf(stderr, "pktsend: bad value for %s: %s (see --help)\n", arg.c_str(), value);

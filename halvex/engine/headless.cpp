@@ -11,6 +11,7 @@
 
 #include "common/platform/paths.h"
 #include "common/platform/termination_signals.h"
+#include "common/version.h"
 #include "halvex/config/io_definitions.h"
 #include "halvex/core/tracker_defaults.h"
 #include "halvex/engine/tracker_engine.h"
@@ -20,7 +21,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: halvex --headless [options] MASTER.cfg\n"
+    "Usage: halvex --headless [options] MASTER.cfg\n"
+    "  or:  halvex --headless --help | --version\n"
     "\n"
     "Runs the tracker without a window: loads the master configuration file and the files it\n"
     "names, takes the input mode and outputs of its input/output definitions file, and keeps\n"
@@ -33,6 +35,7 @@ constexpr const char* kUsage =
     "                   30 spp, 45 spp, 60 spp\n"
     "  --output-rate R  state file output rate: 5 pps, 2 pps, 1 pps (default), 2 spp\n"
     "  --help           shows this text\n"
+    "  --version        shows the program's name and version\n"
     "A rate is given by its label (blanks optional: 5pps) or by its index in the list.\n";
 
 /// Buffer sizes the tracker sets before any file is read.
@@ -72,6 +75,10 @@ int runHeadless(int argc, char** argv) {
   for (int k = 0; k < argc; ++k) {
     if (std::strcmp(argv[k], "--help") == 0) {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[k], "--version") == 0) {
+      printVersion(stdout, "halvex");
       return 0;
     }
     bool taken = false;

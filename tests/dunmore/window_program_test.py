@@ -307,7 +307,7 @@ class WithoutDisplay(unittest.TestCase):
         done = subprocess.run([DUNMORE], env=env, capture_output=True, text=True, timeout=10)
         self.assertEqual(done.returncode, 1)
         self.assertTrue(done.stderr.startswith("dunmore: cannot open the display"), done.stderr)
-        self.assertIn("usage: dunmore --csv OUT.csv", done.stderr)
+        self.assertIn("Usage: dunmore --csv OUT.csv", done.stderr)
 
 
 if __name__ == "__main__":

@@ -40,7 +40,7 @@ for mode in -m -u -g -r; do
 done
 
 # Options.
-"$geoconv" --help | grep -q 'usage: geoconv' || { echo "FAIL help"; fails=$((fails + 1)); }
+"$geoconv" --help | grep -q 'Usage: geoconv' || { echo "FAIL help"; fails=$((fails + 1)); }
 for bad in "" "-x" "-m -u" "-m -p 6" "-m -p" "-g -p 3" "-m -p 2x"; do
   "$geoconv" $bad < /dev/null > /dev/null 2>&1
   [ $? -eq 2 ] || { echo "FAIL option '$bad' not refused"; fails=$((fails + 1)); }

@@ -379,12 +379,12 @@ TEST(Simulate, BadOptionsGiveAUsageMessage) {
     args.insert(args.begin(), {"--file", file});
     Process p(simulateArgs(args));
     EXPECT_EQ(p.wait(), 2) << shown;
-    EXPECT_NE(p.errors.find("usage: simulate"), std::string::npos) << shown << ": " << p.errors;
+    EXPECT_NE(p.errors.find("Usage: simulate"), std::string::npos) << shown << ": " << p.errors;
     EXPECT_FALSE(std::filesystem::exists(file)) << shown;
   }
   Process help(simulateArgs({"--help"}));
   EXPECT_EQ(help.wait(), 0);
-  EXPECT_EQ(help.output.rfind("usage: simulate", 0), 0u);
+  EXPECT_EQ(help.output.rfind("Usage: simulate", 0), 0u);
   EXPECT_NE(help.output.find("--time-scale"), std::string::npos);
 }
 

@@ -8,20 +8,23 @@
 #include "common/geodesy/ellipsoid.h"
 #include "common/geodesy/mgrs.h"
 #include "common/geodesy/readout.h"
+#include "common/version.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: geoconv -m [-p P] | -u | -g | -r\n"
+    "Usage: geoconv -m [-p P] | -u | -g | -r\n"
+    "  or:  geoconv --help | --version\n"
     "Reads one item per line on standard input and writes one line per item.\n"
     "\n"
-    "  -m [-p P]  LAT LON (decimal degrees) -> MGRS text at precision P (0..5, default 5)\n"
-    "  -u         LAT LON -> ZONE HEMISPHERE EASTING NORTHING (metres, to the millimetre);\n"
+    "  -m [-p P]  LAT LONG (decimal degrees) -> MGRS text at precision P (0..5, default 5)\n"
+    "  -u         LAT LONG -> ZONE HEMISPHERE EASTING NORTHING (metres, to the millimetre);\n"
     "             UTM between 80S and 84N, UPS beyond, where the zone is 0\n"
-    "  -g         MGRS text -> LAT LON of the lower-left corner of its square\n"
+    "  -g         MGRS text -> LAT LONG of the lower-left corner of its square\n"
     "             (decimal degrees, 9 decimals)\n"
-    "  -r         LAT LON -> the three pointer readout lines, separated by tabs\n"
+    "  -r         LAT LONG -> the three pointer readout lines, separated by tabs\n"
     "  --help     this text\n"
+    "  --version  the program's name and version\n"
     "\n"
     "Latitudes are -90..90, south negative; longitudes -180..360, west negative.\n"
     "A line that does not convert gives \"error N\", N being the conversion's error bits\n"
@@ -63,7 +66,7 @@ bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == ',';
 }
 
-/// "LAT LON" in degrees; returns 0 or the bits of the field that is missing or bad.
+/// "LAT LONG" in degrees; returns 0 or the bits of the field that is missing or bad.
 long readLatLon(const std::string& line, double& lat, double& lon) {
   if (line.find('\0') != std::string::npos) return geodesy::kMgrsLatitudeError;
   const char* p = line.c_str();
@@ -127,8 +130,8 @@ void convertLine(Mode mode, long precision, const std::string& line, bool overlo
   out.push_back('\n');
 }
 
-int usageError(const char* why) {
-  std::fprintf(stderr, "geoconv: %s\n%s", why, kUsage);
+int usageError(const char* why, const char* what = "") {
+  std::fprintf(stderr, "geoconv: %s%s\n%s", why, what, kUsage);
   return 2;
 }
 
@@ -143,6 +146,9 @@ int main(int argc, char** argv) {
     Mode m = Mode::kNone;
     if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (!std::strcmp(a, "--version")) {
+      printVersion(stdout, "geoconv");
       return 0;
     } else if (!std::strcmp(a, "-m")) {
       m = Mode::kToMgrs;
@@ -161,7 +167,7 @@ int main(int argc, char** argv) {
       precisionGiven = true;
       continue;
     } else {
-      return usageError("unknown option");
+      return usageError("unknown option ", a);
     }
     if (mode != Mode::kNone) return usageError("give exactly one of -m, -u, -g, -r");
     mode = m;

@@ -210,7 +210,7 @@ class HeadlessTracker(unittest.TestCase):
             result = subprocess.run([HALVEX, "--headless", *args], capture_output=True,
                                     text=True, timeout=10)
             self.assertEqual(result.returncode, 2, args)
-            self.assertIn("usage: halvex --headless", result.stderr)
+            self.assertIn("Usage: halvex --headless", result.stderr)
 
 
 if __name__ == "__main__":

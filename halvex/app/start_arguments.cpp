@@ -1,0 +1,61 @@
+#include "halvex/app/start_arguments.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "halvex/splash/splash_link.h"
+
+const char kStartUsage[] =
+    "Usage: halvex [MASTER.cfg | PROJECT.mpr]\n"
+    "  or:  halvex --headless [options] MASTER.cfg\n"
+    "  or:  halvex --help | --version\n"
+    "\n"
+    "Runs the real-time tracking display in a window. MASTER.cfg is the master configuration\n"
+    "file: the tracker changes to its folder and reads the files it names from there. A first\n"
+    "argument ending in .mpr opens that project instead, in its folder, without a\n"
+    "configuration. Without an argument, or with a first argument beginning with \"-\", no\n"
+    "configuration is read and the project named by the auto-start file is opened; with\n"
+    "neither a configuration nor a project the view opens on the world map.\n"
+    "\n"
+    "  --headless  runs the tracker without a window (halvex --headless --help lists its\n"
+    "              options)\n"
+    "  --help      shows this text\n"
+    "  --version   shows the program's name and version\n";
+
+namespace {
+
+/// Whether `path` ends in ".mpr", in any case.
+bool isProjectPath(const char* path) {
+  const size_t length = std::strlen(path);
+  if (length < 4) return false;
+  const char* suffix = path + length - 4;
+  return suffix[0] == '.' && std::tolower(static_cast<unsigned char>(suffix[1])) == 'm' &&
+         std::tolower(static_cast<unsigned char>(suffix[2])) == 'p' &&
+         std::tolower(static_cast<unsigned char>(suffix[3])) == 'r';
+}
+
+}  // namespace
+
+StartArguments classifyStartArguments(int argc, const char* const* argv) {
+  StartArguments start;
+  if (argc < 2 || argv[1] == nullptr) return start;
+  const char* first = argv[1];
+  if (std::strcmp(first, "--help") == 0) {
+    start.action = StartAction::kHelp;
+  } else if (std::strcmp(first, "--version") == 0) {
+    start.action = StartAction::kVersion;
+  } else if (std::strcmp(first, "--headless") == 0) {
+    start.action = StartAction::kHeadless;
+  } else if (std::strncmp(first, SplashLink::kSplashArgument,
+                          std::strlen(SplashLink::kSplashArgument)) == 0) {
+    start.action = StartAction::kSplash;
+    if (argc > 2 && argv[2] != nullptr) start.splashTag = argv[2];
+  } else if (first[0] == '-') {
+    // Any other option: the windowed tracker without a configuration.
+  } else if (isProjectPath(first)) {
+    start.projectPath = first;
+  } else {
+    start.configPath = first;
+  }
+  return start;
+}
