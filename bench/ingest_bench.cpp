@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -157,7 +158,8 @@ class Tracker {
       waitChild(pid_);
     }
     if (from_ != nullptr) std::fclose(from_);
-    std::system(("rm -rf " + dir_).c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
   }
 
   pid_t pid() const { return pid_; }

@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
   const double first = firstFrameSeconds(folder);
   const double percent = runningPercent(folder, kRate30Fps);
   const double loopPercent = runningPercent(folder, kRate1Fps);
-  std::system(("rm -rf " + folder).c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
   std::printf(
       "windowed tracker: first frame %.3f s after start with the demo configuration "
       "(goal < %.1f s); running with multicast input, no traffic, display at 30 fps: "

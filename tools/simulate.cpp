@@ -16,15 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "common/platform/install_layout.h"
+#include "common/platform/paths.h"
+#include "common/version.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/node_table.h"
 #include "tools/fleet.h"
 #include "tools/tool_options.h"
-
-#ifndef HALVEX_DEMO_NODES
-#define HALVEX_DEMO_NODES "demo/halvex/fleet-nodes.txt"
-#endif
 
 namespace {
 
@@ -34,10 +33,11 @@ using tool_options::parseDouble;
 using tool_options::parseIds;
 using tool_options::parseLong;
 
-const char kShortUsage[] = "usage: simulate [options]  (simulate --help tells more)\n";
+const char kShortUsage[] = "Usage: simulate [options]  (simulate --help tells more)\n";
 
 const char kUsage[] =
-    "usage: simulate [options]\n"
+    "Usage: simulate [options]\n"
+    "  or:  simulate --help | --version\n"
     "Drives a fleet of simulated vehicles around a region and rewrites a state file with their\n"
     "positions, statuses and ages a few times a second, for the tracker's local state input.\n"
     "The file is replaced atomically: a reader never sees a partial file.\n"
@@ -51,8 +51,8 @@ const char kUsage[] =
     "\n"
     "  --file PATH        state file to rewrite (default fleet-state.txt)\n"
     "  --nodes PATH       node list whose vehicles are driven, ids and names (default the\n"
-    "                     demo fleet, " HALVEX_DEMO_NODES
-    ")\n"
+    "                     demo fleet, demo/fleet-nodes.txt in the shared data folder:\n"
+    "                     /usr/share/halvex when installed in /usr)\n"
     "  --ids LIST         drive only these ids 0..1000: numbers and ranges separated by\n"
     "                     commas, e.g. 1,4,10-19; names from the node list where it has them\n"
     "  --count N          drive the first N vehicles of the node list, 1..1000; ids beyond its\n"
@@ -70,6 +70,7 @@ const char kUsage[] =
     "  --pause-every S    mean seconds between a vehicle's silences; 0 for none (default 120)\n"
     "  --quiet            no start and end lines on standard output\n"
     "  --help             this text\n"
+    "  --version          the program's name and version\n"
     "\n"
     "Exit status 0 at the end (duration reached, SIGINT or SIGTERM), 1 when the node list\n"
     "cannot be read or the first state file cannot be written, 2 on a usage error.\n";
@@ -77,9 +78,14 @@ const char kUsage[] =
 constexpr int kMaxNodeId = NodeTable::kMaxId;
 constexpr double kNanosPerSecond = 1e9;
 
+/// The demo fleet's node list in the shared data folder beside this program's bin folder.
+std::string demoFleetNodes() {
+  return sharedDataDir(executablePath()) + "/demo/fleet-nodes.txt";
+}
+
 struct Options {
   std::string file = "fleet-state.txt";
-  std::string nodes = HALVEX_DEMO_NODES;
+  std::string nodes = demoFleetNodes();
   bool nodesGiven = false;
   std::vector<int> ids;  ///< Empty: from the node list or the count.
   long count = 0;        ///< 0: every vehicle of the node list.
@@ -91,12 +97,17 @@ struct Options {
   bool quiet = false;
 };
 
-/// Reads the command line; returns -1 to go on, or the exit status (0 after --help).
+/// Reads the command line; returns -1 to go on, or the exit status (0 after --help or
+/// --version).
 int parseOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      printVersion(stdout, "simulate");
       return 0;
     }
     if (arg == "--quiet") {

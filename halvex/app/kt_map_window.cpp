@@ -3,12 +3,20 @@
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Window.H>
+#include <unistd.h>
 
 #include <cstdio>
 
+#include "common/name_registry.h"
+#include "common/platform/install_layout.h"
 #include "halvex/maps/picture_limit.h"
 
 namespace {
+
+/// The map graphics file of the world map, in the shared data folder.
+constexpr const char* kWorldMapsFile = "world-maps.txt";
+/// View width (degrees) that shows the whole world map.
+constexpr double kWorldWidth = 360;
 
 /// Widget callback forwarding to one operation of the window in the user data.
 template <void (KT_mapWindow::*Operation)()>
@@ -49,8 +57,6 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
   installMenu(menuItems_.data());
   // Lets other threads hand window changes to this thread.
   Fl::lock();
-  // Last: the project named in the auto-start file beside the program.
-  projects_.openAutoStart();
 }
 
 KT_mapWindow::~KT_mapWindow() {
@@ -97,6 +103,28 @@ void KT_mapWindow::bindControls() {
 void KT_mapWindow::loadConfiguration(const std::string& path) {
   auto hold = engine_.holdInputs();
   model_.loadConfiguration(path);
+}
+
+void KT_mapWindow::openStartProject(const std::string& projectPath) {
+  if (projectPath.empty()) {
+    projects_.openAutoStart();
+  } else {
+    projects_.manager().openPath(projectPath);
+  }
+  // Without a configuration or a project the view opens on the world map, not on grey.
+  if (model_.paths().master.empty() && !projects_.manager().isOpen()) showWorldMap();
+}
+
+void KT_mapWindow::showWorldMap() {
+  const auto* exe = static_cast<const char*>(NameRegistry::instance().find("full exe name"));
+  if (exe == nullptr) return;
+  model_.readMapGraphics(sharedDataDir(exe) + "/" + kWorldMapsFile);
+  view_.rebuildGraphics();
+  // A first start, without a view kept from the last run, shows the whole world.
+  if (view_.viewPath().empty() || ::access(view_.viewPath().c_str(), F_OK) != 0) {
+    camera_.setCenter(0, 0);
+    camera_.setExtent(kWorldWidth);
+  }
 }
 
 void KT_mapWindow::nodeListRead() {

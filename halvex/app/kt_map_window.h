@@ -55,6 +55,12 @@ class KT_mapWindow : public MainWindowUi,
   void buildToolPalette();
   /// Reads the master configuration file and every file it names into the windows.
   void loadConfiguration(const std::string& path);
+  /// Opens the project at `projectPath`, or the one the auto-start file names when it is empty;
+  /// with neither a configuration nor a project open then, shows the world map.
+  void openStartProject(const std::string& projectPath);
+  /// Reads the world map's map graphics file from the shared data folder into the view, which
+  /// frames the whole world unless a view was kept from the last run.
+  void showWorldMap();
   /// Shows the windows, starts the inputs and runs the loop until quit is set.
   void runLoop();
   /// One pass of the loop without waiting: controls read, engine step, redraw request.

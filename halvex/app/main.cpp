@@ -1,13 +1,15 @@
-// The tracker's entry point: the splash process, the headless tracker, or the windowed tracker.
+// The tracker's entry point: help, version, the splash process, the headless tracker, or the
+// windowed tracker.
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "common/gl/mesh_shape.h"
 #include "common/name_registry.h"
 #include "common/platform/paths.h"
+#include "common/version.h"
 #include "halvex/app/kt_map_window.h"
+#include "halvex/app/start_arguments.h"
 #include "halvex/engine/headless.h"
 #include "halvex/splash/splash_channel.h"
 #include "halvex/splash/splash_link.h"
@@ -26,15 +28,27 @@ std::string ownPath(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "--headless") == 0) {
-    return runHeadless(argc - 2, argv + 2);
+  // Decided before anything graphical is created: help, version and the headless tracker need
+  // no display.
+  const StartArguments start = classifyStartArguments(argc, argv);
+  switch (start.action) {
+    case StartAction::kHelp:
+      std::fputs(kStartUsage, stdout);
+      return 0;
+    case StartAction::kVersion:
+      printVersion(stdout, "halvex");
+      return 0;
+    case StartAction::kHeadless:
+      return runHeadless(argc - 2, argv + 2);
+    case StartAction::kSplash:
+      createSharedShapes();
+      std::printf("Creating splash screen\n");
+      std::fflush(stdout);
+      return runSplashScreen(start.splashTag);
+    case StartAction::kWindow:
+      break;
   }
   createSharedShapes();
-  if (argc >= 2 && std::strncmp(argv[1], SplashLink::kSplashArgument, 4) == 0) {
-    std::printf("Creating splash screen\n");
-    std::fflush(stdout);
-    return runSplashScreen(argc > 2 ? argv[2] : "");
-  }
 
   std::printf("Creating splash Utility\n");
   static std::string exePath = ownPath(argv[0]);
@@ -44,23 +58,28 @@ int main(int argc, char** argv) {
   std::printf("Finished with splash utility stuff\n");
   std::fflush(stdout);
 
-  // A first argument beginning with "-" is no configuration path.
-  std::string directory, baseName, configPath;
-  if (argc >= 2 && argv[1][0] != '-') {
-    const PathParts parts = splitPath(argv[1]);
+  // A configuration's files are read from its folder, and a project's from its own: maps and
+  // state files are named relative to the folder the tracker ran in when they were saved.
+  const bool project = !start.projectPath.empty();
+  const std::string& named = project ? start.projectPath : start.configPath;
+  std::string directory, baseName, openedPath;
+  if (!named.empty()) {
+    const PathParts parts = splitPath(named);
     directory = parts.drive + parts.dir;
-    baseName = parts.name;
-    configPath = parts.name + parts.ext;
+    openedPath = parts.name + parts.ext;
+    if (!project) baseName = parts.name;
     // A folder that cannot be entered keeps the path as given, so no other file of the same
     // name is read in its place.
     if (!directory.empty() && !setCurrentDirectory(directory)) {
       std::fprintf(stderr, "halvex: cannot change to the folder %s\n", directory.c_str());
-      configPath = argv[1];
+      openedPath = named;
     }
   }
+  if (project) directory.clear();
 
   auto window = std::make_unique<KT_mapWindow>(directory, baseName);
-  window->loadConfiguration(configPath);
+  window->loadConfiguration(project ? std::string() : openedPath);
+  window->openStartProject(project ? openedPath : std::string());
   window->buildToolPalette();
   window->runLoop();
   window.reset();

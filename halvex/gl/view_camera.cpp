@@ -8,6 +8,7 @@
 
 #include "common/angles.h"
 #include "common/platform/atomic_file.h"
+#include "common/platform/install_layout.h"
 
 namespace {
 
@@ -267,11 +268,5 @@ bool ViewCamera::saveView(const std::string& path) const {
 }
 
 std::string viewFilePath(const std::string& exePath) {
-  static const char kExtension[] = ".view";
-  const size_t slash = exePath.find_last_of("/\\");
-  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const size_t dot = exePath.rfind('.');
-  // A dot that starts the file name (a hidden file) is not an extension.
-  if (dot == std::string::npos || dot <= nameStart) return exePath + kExtension;
-  return exePath.substr(0, dot) + kExtension;
+  return perUserFilePath(exePath, ".view");
 }

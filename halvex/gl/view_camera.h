@@ -130,6 +130,6 @@ class ViewCamera {
   double tanHalfWidth_ = 0.7, tanHalfHeight_ = 0.7;
 };
 
-/// The .view file beside the program: exePath with its extension replaced by ".view" (appended
-/// when the file name has none).
+/// The program's .view file: beside it (exePath with its extension replaced by ".view") when run
+/// from a build tree, in the per-user configuration folder when installed.
 std::string viewFilePath(const std::string& exePath);

@@ -13,12 +13,14 @@
 #include <new>
 
 #include "common/platform/paths.h"
+#include "halvex/core/load_progress.h"
 #include "halvex/core/load_status.h"
 #include "halvex/gl/gl_extensions.h"
 #include "halvex/maps/jpeg_image.h"
 #include "halvex/maps/picture_limit.h"
 #include "halvex/maps/sgi_image.h"
 #include "halvex/maps/texture_cache.h"
+#include "halvex/maps/texture_cache_place.h"
 
 int gMapLoadCountdown = 0;
 
@@ -31,8 +33,6 @@ constexpr int kFallbackMaxTextureSize = 2048;
 /// Images up to this many times the largest texture in either direction are read (and scaled
 /// down); larger ones are refused as damaged.
 constexpr int kImageToTextureLimit = 16;
-/// Extension of the texture cache.
-constexpr const char* kCacheExtension = ".qtex";
 /// Longest splash status text.
 constexpr size_t kStatusSize = 512;
 /// Bytes per pixel of the two texture formats.
@@ -171,14 +171,16 @@ bool extensionIs(const std::string& ext, const char* wanted, size_t length) {
   return ext.size() >= length && strncasecmp(ext.c_str(), wanted, length) == 0;
 }
 
-/// Loads through the reader the image's extension selects; -1 for other extensions.
+/// Loads through the reader the image's extension selects; -1 for other extensions. The decode
+/// is a long load for the loading screen.
 int loadByExtension(const char* path, const std::string& cachePath) {
   const std::string ext = splitPath(path).ext;
+  LoadProgress progress;
   if (extensionIs(ext, ".sgi", 4) || extensionIs(ext, ".rle", 4)) {
-    return loadSgiTexture(path, cachePath.c_str());
+    return loadSgiTexture(path, cachePath.c_str(), &progress);
   }
   if (extensionIs(ext, ".jpg", 4) || extensionIs(ext, ".jpeg", 5)) {
-    return loadJpegTexture(path, cachePath.c_str());
+    return loadJpegTexture(path, cachePath.c_str(), &progress);
   }
   std::printf("Warning: %s extention not supported\n", ext.c_str());
   return -1;
@@ -197,8 +199,7 @@ int takeTextureId() {
 }
 
 std::string textureCachePath(const std::string& imagePath) {
-  const PathParts parts = splitPath(imagePath);
-  return parts.drive + parts.dir + parts.name + kCacheExtension;
+  return textureCachePlace(imagePath);
 }
 
 void defineTexture(int n, int components, int width, int height, unsigned format,
@@ -263,7 +264,7 @@ int loadMapImage(const char* path) {
   return result;
 }
 
-int loadSgiTexture(const char* path, const char* cachePath) {
+int loadSgiTexture(const char* path, const char* cachePath, LoadProgress* progress) {
   const int id = takeTextureId();
   if (path == nullptr) return -1;
   // A damaged file fails this load with its message instead of ending the program.
@@ -276,7 +277,7 @@ int loadSgiTexture(const char* path, const char* cachePath) {
   first.reset();
   int width = 0;
   int height = 0;
-  std::unique_ptr<uint32_t[]> picture = longimagedata(path, &width, &height);
+  std::unique_ptr<uint32_t[]> picture = longimagedata(path, &width, &height, progress);
   if (!picture) return -1;
   SgiHandle second(iopen(path, "r"));
   if (!second || second->zsize > kRgbaDepth) return -1;
@@ -294,13 +295,13 @@ int loadSgiTexture(const char* path, const char* cachePath) {
   return id;
 }
 
-int loadJpegTexture(const char* path, const char* cachePath) {
+int loadJpegTexture(const char* path, const char* cachePath, LoadProgress* progress) {
   const int id = takeTextureId();
   const int maxSize = gBackend->maxTextureSize();
   JpegLimits limits;
   limits.maxDimension = maxSize * kImageToTextureLimit;
   JpegPicture picture;
-  if (decodeJpegFile(path, picture, limits) < 0) return -1;
+  if (decodeJpegFile(path, picture, limits, progress) < 0) return -1;
 
   int textureWidth = halvedSize(picture.width, maxSize);
   int textureHeight = halvedSize(picture.height, maxSize);

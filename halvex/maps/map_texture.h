@@ -1,22 +1,26 @@
 // Loading a map image file into an OpenGL texture (texture object or display list), through
-// the .qtex cache beside the image when it exists.
+// the .qtex cache of the image (texture_cache_place.h) when it exists.
 #pragma once
 
 #include <string>
+
+class LoadProgress;
 
 /// Loads path into a new texture and returns its identifier, or -1. Needs a current context.
 /// A cache file that cannot be used (damaged, not a regular file, a link, above the map picture
 /// limit) falls back to the image, which rewrites the cache. A picture above the limit
 /// (picture_limit.h) fails with a message on standard error; its texture is at most as large.
 int loadMapImage(const char* path);
-/// The SGI reader path; writes cachePath afterwards. Returns the identifier or -1.
-int loadSgiTexture(const char* path, const char* cachePath);
-/// The JPEG reader path; writes cachePath afterwards. Returns the identifier or -1.
-int loadJpegTexture(const char* path, const char* cachePath);
+/// The SGI reader path; writes cachePath afterwards. Returns the identifier or -1. `progress`,
+/// when given, follows the decode.
+int loadSgiTexture(const char* path, const char* cachePath, LoadProgress* progress = nullptr);
+/// The JPEG reader path; writes cachePath afterwards. Returns the identifier or -1. `progress`,
+/// when given, follows the decode.
+int loadJpegTexture(const char* path, const char* cachePath, LoadProgress* progress = nullptr);
 /// The cache reader path: a regular file only, opened without following a link or waiting on a
 /// pipe. Returns the identifier, or -1 when the cache cannot be used.
 int loadCachedTexture(const char* cachePath);
-/// The cache file name for an image path: its extension replaced by ".qtex".
+/// The cache file for an image path: textureCachePlace(imagePath).
 std::string textureCachePath(const std::string& imagePath);
 
 /// Takes the next texture identifier of the process-wide counter (2 first, never reused).

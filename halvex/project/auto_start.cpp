@@ -5,7 +5,7 @@
 
 #include "common/name_registry.h"
 #include "common/platform/atomic_file.h"
-#include "common/platform/paths.h"
+#include "common/platform/install_layout.h"
 
 namespace {
 
@@ -31,9 +31,7 @@ AutoStartFile::AutoStartFile() : AutoStartFile(registeredExePath()) {}
 AutoStartFile::AutoStartFile(const std::string& exePath) : path_(pathFor(exePath)) {}
 
 std::string AutoStartFile::pathFor(const std::string& exePath) {
-  if (exePath.empty()) return std::string();
-  const PathParts parts = splitPath(exePath);
-  return parts.drive + parts.dir + parts.name + kExtension;
+  return perUserFilePath(exePath, kExtension);
 }
 
 bool AutoStartFile::set(const std::string& projectPath) const {

@@ -1,10 +1,11 @@
-// The auto-start file beside the program: names the project to open at start-up.
+// The auto-start file: names the project to open at start-up.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
-/// The file "<program directory>/<program name>.autoStart", holding one project path.
+/// The file "<program name>.autoStart", holding one project path: beside the program run from a
+/// build tree, in the per-user configuration folder when installed.
 class AutoStartFile {
  public:
   /// Longest project path read back; a longer first word opens nothing.
@@ -16,8 +17,8 @@ class AutoStartFile {
   /// The auto-start file of the program at `exePath`.
   explicit AutoStartFile(const std::string& exePath);
 
-  /// The file's path: the program's path with its extension replaced by ".autoStart" (empty
-  /// when the program's path is unknown).
+  /// The file's path: the program's path with its extension replaced by ".autoStart", or the
+  /// per-user file of that name when installed (empty when the program's path is unknown).
   const std::string& path() const { return path_; }
 
   /// Replaces the file by `projectPath` and a line feed; an empty path clears the file instead.

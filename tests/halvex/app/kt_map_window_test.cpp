@@ -242,7 +242,7 @@ TEST_F(MainWindowTest, LocalInputStreamWithoutProjectAsksForOne) {
   seen.clear();
   Fl::add_timeout(0.5, [](void*) {
     seen = messageBoxText();
-    std::system("xdotool key Escape");
+    EXPECT_EQ(std::system("xdotool key Escape"), 0);
   });
   w.menuBar->picked(local);
   EXPECT_EQ(seen, KT_mapWindow::kProjectRequired);
@@ -307,13 +307,13 @@ TEST_F(MainWindowTest, ArrowKeysOverTheViewZoom) {
     const int x = running->mainWindow->x() + view->x() + view->w() / 2;
     const int y = running->mainWindow->y() + view->y() + view->h() / 2;
     const std::string move = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y);
-    std::system(move.c_str());
+    EXPECT_EQ(std::system(move.c_str()), 0);
     Fl::add_timeout(0.3, [](void*) {
       before = running->camera().extent();
-      std::system("xdotool key Left");
+      EXPECT_EQ(std::system("xdotool key Left"), 0);
       Fl::add_timeout(0.3, [](void*) {
         afterLeft = running->camera().extent();
-        std::system("xdotool click 1 key Up");
+        EXPECT_EQ(std::system("xdotool click 1 key Up"), 0);
         Fl::add_timeout(0.3, [](void*) {
           afterUp = running->camera().extent();
           running->close_();
@@ -343,9 +343,9 @@ TEST_F(MainWindowTest, LoopFiresTheEventToolListOnEachButtonChange) {
     auto* list =
         static_cast<CallbackList*>(NameRegistry::instance().find(PopupToolWindow::kEventToolName));
     if (list != nullptr) list->add(recordFire, nullptr);
-    std::system("xdotool mousemove 1200 1000 mousedown 1");
+    EXPECT_EQ(std::system("xdotool mousemove 1200 1000 mousedown 1"), 0);
     Fl::add_timeout(0.3, [](void*) {
-      std::system("xdotool mouseup 1");
+      EXPECT_EQ(std::system("xdotool mouseup 1"), 0);
       Fl::add_timeout(0.3, [](void*) { running->close_(); });
     });
   });

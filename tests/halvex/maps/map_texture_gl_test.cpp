@@ -14,6 +14,7 @@
 #include "halvex/maps/map_texture.h"
 #include "halvex/maps/sgi_image.h"
 #include "halvex/maps/texture_cache.h"
+#include "halvex/maps/texture_cache_place.h"
 #include "tests/halvex/maps/gl_test_window.h"
 #include "tests/halvex/maps/hostile_pictures.h"
 #include "tests/halvex/maps/jpeg_writer.h"
@@ -341,10 +342,27 @@ TEST_F(MapTextureTest, RedefiningAnIdentifierWarns) {
   EXPECT_NE(err.find("Warning: Texture Object 41 exists.\n"), std::string::npos) << err;
 }
 
-TEST(TextureCachePath, ExtensionReplaced) {
-  EXPECT_EQ(textureCachePath("/maps/area/town.sgi"), "/maps/area/town.qtex");
-  EXPECT_EQ(textureCachePath("town.photo.JPEG"), "town.photo.qtex");
-  EXPECT_EQ(textureCachePath("dir.v2/town"), "dir.v2/town.qtex");
+TEST(TextureCachePath, BesideTheImageOrInTheUsersCacheFolder) {
+  ScratchDir dir;
+  const std::string cache = dir.path("cache");
+  ASSERT_EQ(setenv("XDG_CACHE_HOME", cache.c_str(), 1), 0);
+  EXPECT_EQ(textureCacheBeside("town.photo.JPEG"), "town.photo.qtex");
+  EXPECT_EQ(textureCacheBeside("dir.v2/town"), "dir.v2/town.qtex");
+  EXPECT_EQ(textureCachePath(dir.path("town.jpg")), dir.path("town.qtex"));
+
+  // A folder that is missing or a system folder gets no cache: the user's cache folder holds it,
+  // named by the image and a hash of its full path.
+  const std::string missing = textureCachePath(dir.path("gone/town.jpg"));
+  const std::string system = textureCachePath("/usr/share/maps/town.jpg");
+  for (const std::string& path : {missing, system}) {
+    EXPECT_EQ(path.rfind(cache + "/halvex/town-", 0), 0u) << path;
+    EXPECT_EQ(path.size(), cache.size() + std::string("/halvex/town-0123456789abcdef.qtex").size());
+  }
+  EXPECT_NE(missing, system);
+  EXPECT_EQ(textureCachePath("/usr/share/maps/town.jpg"), system);
+  EXPECT_TRUE(folderTakesTextureCache(dir.path("")));
+  EXPECT_FALSE(folderTakesTextureCache("/usr/lib"));
+  unsetenv("XDG_CACHE_HOME");
 }
 
 }  // namespace

@@ -24,9 +24,9 @@ TEST(AutoStartPath, TheProgramsPathWithItsExtensionReplaced) {
   EXPECT_FALSE(AutoStartFile("").set("x.mpr"));
   EXPECT_EQ(AutoStartFile("").read(), "");
 
-  char exe[] = "/usr/local/bin/halvex";
+  char exe[] = "/opt/no-such-prefix/bin/halvex";
   NameRegistry::instance().add("full exe name", exe);
-  EXPECT_EQ(AutoStartFile().path(), "/usr/local/bin/halvex.autoStart");
+  EXPECT_EQ(AutoStartFile().path(), "/opt/no-such-prefix/bin/halvex.autoStart");
   NameRegistry::instance().remove("full exe name", exe);
 }
 

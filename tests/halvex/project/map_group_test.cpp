@@ -367,9 +367,10 @@ TEST_F(MapGroupTest, ChooserAddsMapsByTheirRelativePath) {
   writeSetup("maps/white.sgi", 0, 0, 1, 1);
   // The chooser runs its own loop: type the name into it as the operator would.
   Fl::add_timeout(0.5, [](void*) {
-    std::system(
-        "xdotool search --sync --name 'Load a new map into this project' windowfocus --sync "
-        "&& xdotool type --delay 30 'maps/white.sgi' && xdotool key Return");
+    EXPECT_EQ(
+        std::system("xdotool search --sync --name 'Load a new map into this project' windowfocus "
+                    "--sync && xdotool type --delay 30 'maps/white.sgi' && xdotool key Return"),
+        0);
   });
   group_.addMapsFromChooser();
   ASSERT_NE(group_.fileChooser(), nullptr);
