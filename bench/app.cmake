@@ -33,3 +33,18 @@ set_target_properties(remote_window_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${
 # The goal: at least 0.9 of the frame rate without remote input.
 add_test(NAME bench_remote_window COMMAND remote_window_bench --check)
 set_tests_properties(bench_remote_window PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOUT 180)
+
+# The view at fleet scale: frame rates and first frame with 0, 100 and 1001 labelled nodes packed
+# together over the world map.
+add_executable(fleet_view_bench fleet_view_bench.cpp)
+target_link_libraries(fleet_view_bench PRIVATE halvex_app)
+target_compile_definitions(fleet_view_bench PRIVATE
+  XVFB_RUN="${CMAKE_SOURCE_DIR}/tests/xvfb_run.sh"
+  ICONS_DIR="${CMAKE_BINARY_DIR}/share/halvex/demo/icons"
+  WORLD_MAP="/usr/share/xplanet/images/earth.jpg")
+add_dependencies(fleet_view_bench shared_data)
+set_target_properties(fleet_view_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+# The goals: at least 0.95 of the frame rate without nodes at "30 fps", and a first frame at most
+# 1.2 times as long.
+add_test(NAME bench_fleet_view COMMAND fleet_view_bench --check)
+set_tests_properties(bench_fleet_view PROPERTIES LABELS bench RUN_SERIAL TRUE TIMEOUT 300)

@@ -20,8 +20,9 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "bench/frame_times.h"
+#include "bench/private_display.h"
 #include "common/platform/paths.h"
 #include "halvex/app/kt_map_window.h"
 #include "halvex/view/gl_draw_surface.h"
@@ -37,7 +38,7 @@ constexpr int kRate30Fps = 1;            ///< Display rate choice entry "30 fps"
 constexpr int kRemoteRate1s = 0;         ///< Remote rate choice entry "1 pps".
 constexpr auto kTrickle = std::chrono::milliseconds(4900);  ///< Between the trickled bytes.
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 /// What one run of the window saw.
 struct Run {
@@ -53,11 +54,10 @@ Run runWindow(const std::string& folder, const std::string& io) {
   auto window = std::make_unique<KT_mapWindow>("", "master");
   static KT_mapWindow* running = nullptr;
   running = window.get();
-  std::vector<Clock::time_point> frames;
-  frames.reserve(1024);
+  bench::FrameTimes frames;
   window->surface()->setFrameDrawn([&window, &frames] {
     window->engine().frameDrawn();
-    frames.push_back(Clock::now());
+    frames.add();
   });
   window->loadConfiguration("master.cfg");
   window->toolWindow().frameRateChoice->value(kRate30Fps);
@@ -72,9 +72,7 @@ Run runWindow(const std::string& folder, const std::string& io) {
   Run run;
   run.fetchesEnded = window->engine().remoteFetches();
   window.reset();
-  const auto counted = std::count_if(frames.begin(), frames.end(),
-                                     [&](Clock::time_point t) { return t >= from && t < to; });
-  run.framesPerSecond = static_cast<double>(counted) / kMeasureSeconds;
+  run.framesPerSecond = frames.rateBetween(from, to);
   return run;
 }
 
@@ -82,15 +80,7 @@ Run runWindow(const std::string& folder, const std::string& io) {
 
 int main(int argc, char** argv) {
   // Under a private X server, once.
-  if (std::getenv("REMOTE_WINDOW_BENCH_INSIDE") == nullptr) {
-    setenv("REMOTE_WINDOW_BENCH_INSIDE", "1", 1);
-    std::vector<char*> args{const_cast<char*>(XVFB_RUN)};
-    for (int k = 0; k < argc; ++k) args.push_back(argv[k]);
-    args.push_back(nullptr);
-    execv(XVFB_RUN, args.data());
-    std::perror("remote_window_bench: cannot start its X server");
-    return 1;
-  }
+  bench::runUnder("REMOTE_WINDOW_BENCH_INSIDE", {XVFB_RUN}, argc, argv);
   const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
 
   // The response's head comes at once; its first record then trickles in.

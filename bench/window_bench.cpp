@@ -18,13 +18,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "bench/frame_times.h"
+#include "bench/private_display.h"
 #include "common/platform/paths.h"
 #include "halvex/app/kt_map_window.h"
 #include "halvex/splash/splash_link.h"
@@ -39,14 +39,8 @@ constexpr double kMeasureSeconds = 4.0;         ///< Length of the measurement.
 constexpr int kRate30Fps = 1;                   ///< Display rate choice entry "30 fps".
 constexpr int kRate1Fps = 6;                    ///< Display rate choice entry "1 fps".
 
-using Clock = std::chrono::steady_clock;
-
-/// Processor time of this process so far (every thread), s.
-double processSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+using bench::Clock;
+using bench::processSeconds;
 
 /// Start to first frame with the demo configuration, s, as the tracker's main starts.
 double firstFrameSeconds(const std::string& folder) {
@@ -111,15 +105,7 @@ double runningPercent(const std::string& folder, int rateIndex) {
 
 int main(int argc, char** argv) {
   // Into a private network namespace with a private X server, once.
-  if (std::getenv("WINDOW_BENCH_INSIDE") == nullptr) {
-    setenv("WINDOW_BENCH_INSIDE", "1", 1);
-    std::vector<char*> args{const_cast<char*>(NETNS_RUN), const_cast<char*>(XVFB_RUN)};
-    for (int k = 0; k < argc; ++k) args.push_back(argv[k]);
-    args.push_back(nullptr);
-    execv(NETNS_RUN, args.data());
-    std::perror("window_bench: cannot start its namespace and X server");
-    return 1;
-  }
+  bench::runUnder("WINDOW_BENCH_INSIDE", {NETNS_RUN, XVFB_RUN}, argc, argv);
   const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
   char pattern[] = "/tmp/window_bench_XXXXXX";
   const std::string folder = mkdtemp(pattern);
