@@ -55,6 +55,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
   dialogs_.showSettings();
   menuItems_ = makeMenuTable(this);
   installMenu(menuItems_.data());
+  showLabelDeclutter();
   // Lets other threads hand window changes to this thread.
   Fl::lock();
 }
@@ -133,6 +134,7 @@ void KT_mapWindow::nodeListRead() {
 
 void KT_mapWindow::preferencesRead() {
   tool_.showSettings();
+  showLabelDeclutter();
 }
 
 void KT_mapWindow::ioDefinitionsRead() {
@@ -293,7 +295,26 @@ void KT_mapWindow::resetTimeStamps() {
 void KT_mapWindow::menuCommand(MenuCommand command) {
   if (command == MenuCommand::kShowToolPalette || command == MenuCommand::kHideToolPalette) {
     view_.showPalette(command == MenuCommand::kShowToolPalette);
+  } else if (command == MenuCommand::kToggleLabelDeclutter) {
+    labelDeclutterToggled();
   } else {
     projects_.command(command);
+  }
+}
+
+void KT_mapWindow::labelDeclutterToggled() {
+  bool& on = model_.settings().labelDeclutter;
+  on = !on;
+  showLabelDeclutter();
+  redrawRequested();
+}
+
+void KT_mapWindow::showLabelDeclutter() {
+  Fl_Menu_Item* item = findMenuItem(menuItems_, MenuCommand::kToggleLabelDeclutter);
+  if (item == nullptr) return;
+  if (model_.settings().labelDeclutter) {
+    item->set();
+  } else {
+    item->clear();
   }
 }

@@ -93,6 +93,8 @@ class KT_mapWindow : public MainWindowUi,
   virtual void updateRates();
   virtual void updateTargetLists_();
   virtual void resetTimeStamps();
+  /// Turns the label declutter of the view on or off ("view", "label declutter").
+  virtual void labelDeclutterToggled();
 
   TrackerModel& model() { return model_; }
   TrackerEngine& engine() { return engine_; }
@@ -139,6 +141,8 @@ class KT_mapWindow : public MainWindowUi,
   void readControls();
   /// Ends the loop, unless the operator keeps a project with unsaved changes open.
   void quitAsked();
+  /// Checks the "label declutter" menu item when the setting is on.
+  void showLabelDeclutter();
 
   ViewCamera camera_;         ///< Created first: the surface and the scene draw through it.
   TrackerProjects projects_;  ///< The open project, its prompts and the auto-start file.

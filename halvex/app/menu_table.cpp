@@ -6,6 +6,7 @@ constexpr int kNoCommand = -1;
 constexpr int kInactive = FL_MENU_INACTIVE;
 constexpr int kSubmenu = FL_SUBMENU;
 constexpr int kDivider = FL_MENU_DIVIDER;
+constexpr int kCheckedToggle = FL_MENU_TOGGLE | FL_MENU_VALUE;
 
 /// One row of the table: label (null for the empty item that closes a submenu), flags, command.
 struct MenuRow {
@@ -32,7 +33,7 @@ constexpr Fl_Callback* kCallbacks[] = {
     chosen<MenuCommand::kSaveProject>,     chosen<MenuCommand::kSaveProjectAs>,
     chosen<MenuCommand::kSetAutoStart>,    chosen<MenuCommand::kClearAutoStart>,
     chosen<MenuCommand::kCloseProject>,    chosen<MenuCommand::kShowToolPalette>,
-    chosen<MenuCommand::kHideToolPalette>,
+    chosen<MenuCommand::kHideToolPalette>, chosen<MenuCommand::kToggleLabelDeclutter>,
 };
 constexpr int kCommandCount = static_cast<int>(sizeof kCallbacks / sizeof kCallbacks[0]);
 
@@ -98,6 +99,7 @@ constexpr MenuRow kRows[kMenuItemCount] = {
     {"hide tool palette", kDivider, command(MenuCommand::kHideToolPalette)},
     {"live data", kInactive, kNoCommand},
     {"data set csv", kInactive, kNoCommand},
+    {"label declutter", kCheckedToggle, command(MenuCommand::kToggleLabelDeclutter)},
     {nullptr, 0, kNoCommand},
     {"help", kSubmenu, kNoCommand},
     {"overview", kInactive, kNoCommand},
@@ -129,6 +131,14 @@ std::vector<Fl_Menu_Item> makeMenuTable(MenuCommands* commands) {
     if (row.command != kNoCommand) item.callback_ = kCallbacks[row.command];
   }
   return items;
+}
+
+Fl_Menu_Item* findMenuItem(std::vector<Fl_Menu_Item>& table, MenuCommand command) {
+  for (Fl_Menu_Item& item : table) {
+    MenuCommand given;
+    if (menuItemCommand(item, given) && given == command) return &item;
+  }
+  return nullptr;
 }
 
 bool menuItemCommand(const Fl_Menu_Item& item, MenuCommand& command) {

@@ -20,6 +20,7 @@ enum class MenuCommand {
   kCloseProject,
   kShowToolPalette,
   kHideToolPalette,
+  kToggleLabelDeclutter,  ///< "view", "label declutter": a check item
 };
 
 /// Receives the commands of the menu items.
@@ -30,10 +31,13 @@ class MenuCommands {
 };
 
 /// Items of the menu table, the closing empty items included.
-constexpr int kMenuItemCount = 75;
+constexpr int kMenuItemCount = 76;
 
 /// A writable copy of the menu table with `commands` as the user data of every item.
 std::vector<Fl_Menu_Item> makeMenuTable(MenuCommands* commands);
+
+/// The first item of `table` that gives `command`, or null.
+Fl_Menu_Item* findMenuItem(std::vector<Fl_Menu_Item>& table, MenuCommand command);
 
 /// The command of an item of a table made by makeMenuTable, for tests; false for items without.
 bool menuItemCommand(const Fl_Menu_Item& item, MenuCommand& command);

@@ -52,6 +52,7 @@ void TrackerProjects::command(MenuCommand command) {
       break;
     case MenuCommand::kShowToolPalette:
     case MenuCommand::kHideToolPalette:
+    case MenuCommand::kToggleLabelDeclutter:
       break;
   }
 }

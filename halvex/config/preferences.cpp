@@ -41,6 +41,8 @@ void applyLine(const FieldFile& file, const std::string& group, const std::strin
     for (int i = 0; i < TrackingSettings::kLabelCount; ++i) {
       if (sameWord(key, kLabels[i])) readOnOff(value, settings.showComment[i]);
     }
+  } else if (sameWord(group, "label")) {
+    if (sameWord(key, "declutter")) readOnOff(value, settings.labelDeclutter);
   } else if (sameWord(group, "alert")) {
     if (sameWord(key, "distance")) settings.alertDistance = decimal;
     if (sameWord(key, "alarm")) readOnOff(value, settings.alarm);

@@ -151,6 +151,26 @@ TEST_F(MainWindowTest, ResetKeepsTheChoicesOnTheSettingsInForce) {
   EXPECT_EQ(w.toolWindow().closeChoice->value(), 3);
 }
 
+// The check item and the setting agree whether the menu or the preferences change it.
+TEST_F(MainWindowTest, LabelDeclutterItemShowsTheSetting) {
+  KT_mapWindow& w = *window_;
+  const Fl_Menu_Item* item = w.menuBar->find_item("view/label declutter");
+  ASSERT_NE(item, nullptr);
+  ScratchDir temp;
+  const std::string off = temp.write("off", "label declutter off\n");
+  const std::string on = temp.write("on", "label declutter on\n");
+  const std::function<void()> steps[] = {
+      [&] { w.menuBar->picked(item); }, [&] { w.menuBar->picked(item); },
+      [&] { w.model().readPreferences(off); }, [&] { w.model().readPreferences(on); }};
+  const bool expected[] = {false, true, false, true};
+  EXPECT_TRUE(w.model().settings().labelDeclutter && item->value());
+  for (int k = 0; k < 4; ++k) {
+    steps[k]();
+    EXPECT_EQ(w.model().settings().labelDeclutter, expected[k]) << k;
+    EXPECT_EQ(item->value() != 0, expected[k]) << k;
+  }
+}
+
 // Before any file is read the windows show what the tracker uses, and a pass pushes the same
 // values back: idle thresholds 2 s and 4 s, 200-byte buffers, 50 per port.
 TEST(MainWindowDefaults, WithoutFilesTheWindowsShowTheSettingsInForce) {

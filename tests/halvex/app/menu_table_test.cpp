@@ -43,7 +43,7 @@ const Entry* find(const std::vector<Entry>& entries, const std::string& path) {
   return nullptr;
 }
 
-TEST(MenuTable, SeventyFiveItemsInFourMenusWithTheirKindsAndLabels) {
+TEST(MenuTable, SeventySixItemsInFourMenusWithTheirKindsAndLabels) {
   Recorder recorder;
   std::vector<Fl_Menu_Item> table = makeMenuTable(&recorder);
   ASSERT_EQ(table.size(), static_cast<size_t>(kMenuItemCount));
@@ -51,14 +51,21 @@ TEST(MenuTable, SeventyFiveItemsInFourMenusWithTheirKindsAndLabels) {
   const std::vector<Entry> entries = walk(table.data(), "", read);
   // After the help menu's closing item come the top level's and one more: three in all.
   EXPECT_EQ(read + 1, kMenuItemCount);
-  EXPECT_EQ(table[72].text, nullptr);
   EXPECT_EQ(table[73].text, nullptr);
   EXPECT_EQ(table[74].text, nullptr);
+  EXPECT_EQ(table[75].text, nullptr);
 
   std::vector<std::string> top;
   for (const Entry& e : entries)
     if (e.path.find('/') == std::string::npos) top.push_back(e.path);
   EXPECT_EQ(top, (std::vector<std::string>{"file", "edit", "view", "help"}));
+  std::vector<std::string> view;
+  for (const Entry& e : entries)
+    if (e.path.rfind("view/", 0) == 0) view.push_back(e.path.substr(5));
+  EXPECT_EQ(view, (std::vector<std::string>{"display tool palette   ", "hide tool palette",
+                                            "live data", "data set csv", "label declutter"}));
+  // The declutter item is a check item, checked as the setting starts.
+  EXPECT_EQ(find(entries, "view/label declutter")->flags, FL_MENU_TOGGLE | FL_MENU_VALUE);
 
   // Trailing blanks belong to the labels.
   for (const char* path :
@@ -86,7 +93,8 @@ TEST(MenuTable, SeventyFiveItemsInFourMenusWithTheirKindsAndLabels) {
                                            "file/clear auto start project   ",
                                            "file/close",
                                            "view/display tool palette   ",
-                                           "view/hide tool palette"};
+                                           "view/hide tool palette",
+                                           "view/label declutter"};
   int leaves = 0;
   for (const Entry& e : entries) {
     if (e.flags & FL_SUBMENU) continue;
@@ -97,7 +105,7 @@ TEST(MenuTable, SeventyFiveItemsInFourMenusWithTheirKindsAndLabels) {
     EXPECT_EQ(menuItemCommand(*e.item, command), usable) << e.path;
     EXPECT_EQ(e.item->user_data(), &recorder) << e.path;
   }
-  EXPECT_EQ(leaves, 43);
+  EXPECT_EQ(leaves, 44);
   EXPECT_TRUE(find(entries, "file/exit")->flags & FL_MENU_INACTIVE);
 }
 
@@ -111,8 +119,12 @@ TEST(MenuTable, ItemsGiveTheirCommandsToTheWindow) {
   ASSERT_TRUE(local && hide);
   local->item->do_callback(nullptr);
   hide->item->do_callback(nullptr);
-  EXPECT_EQ(recorder.given, (std::vector<MenuCommand>{MenuCommand::kLoadLocalStream,
-                                                      MenuCommand::kHideToolPalette}));
+  Fl_Menu_Item* declutter = findMenuItem(table, MenuCommand::kToggleLabelDeclutter);
+  ASSERT_EQ(declutter, find(entries, "view/label declutter")->item);
+  declutter->do_callback(nullptr);
+  EXPECT_EQ(recorder.given,
+            (std::vector<MenuCommand>{MenuCommand::kLoadLocalStream, MenuCommand::kHideToolPalette,
+                                      MenuCommand::kToggleLabelDeclutter}));
 }
 
 }  // namespace

@@ -209,7 +209,8 @@ TEST(PreferencesTest, EveryLineSetsItsSetting) {
                                          "alert distance 250.5\n"
                                          "alert alarm on\n"
                                          "alert mediumIdle 2.5\n"
-                                         "alert badIdle 7\n"),
+                                         "alert badIdle 7\n"
+                                         "label declutter OFF\n"),
                               settings));
   EXPECT_EQ(settings.targetId, 17);
   EXPECT_TRUE(settings.targetIcon);
@@ -224,6 +225,9 @@ TEST(PreferencesTest, EveryLineSetsItsSetting) {
   EXPECT_TRUE(settings.alarm);
   EXPECT_DOUBLE_EQ(settings.mediumIdle, 2.5);
   EXPECT_DOUBLE_EQ(settings.badIdle, 7.0);
+  EXPECT_FALSE(settings.labelDeclutter);
+  readPreferences(temp.write("prefs2", "label declutter on\n"), settings);
+  EXPECT_TRUE(settings.labelDeclutter);
 }
 
 TEST(PreferencesTest, CapitalRoamAndCloseCountBound) {
@@ -250,7 +254,8 @@ TEST(PreferencesTest, UnlistedWordsAndMalformedLinesChangeNothing) {
                              "target id\n"
                              "target id 9 10\n"
                              "chase number 4\n"
-                             "unknown id 4\n"),
+                             "unknown id 4\n"
+                             "label declutter maybe\n"),
                   settings);
   const TrackingSettings defaults;
   EXPECT_EQ(settings.targetIcon, defaults.targetIcon);
@@ -260,6 +265,7 @@ TEST(PreferencesTest, UnlistedWordsAndMalformedLinesChangeNothing) {
   EXPECT_EQ(settings.alarm, defaults.alarm);
   EXPECT_EQ(settings.targetId, defaults.targetId);
   EXPECT_EQ(settings.chaseId, defaults.chaseId);
+  EXPECT_TRUE(settings.labelDeclutter);
   EXPECT_FALSE(readPreferences(temp.missing(), settings));
   EXPECT_EQ(settings.closeCount, defaults.closeCount);
 }
