@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "common/platform/perf_counter.h"
 #include "halvex/core/load_status.h"
@@ -15,6 +16,7 @@
 #include "halvex/tracking/node_record.h"
 #include "halvex/tracking/tracking_settings.h"
 #include "halvex/view/gl_text.h"
+#include "halvex/view/label_batch.h"
 
 int gNodeIconLoadCountdown = 0;
 
@@ -38,13 +40,65 @@ double mix(double a, double b, double t) {
   return (1 - t) * a + t * b;
 }
 
-/// Draws `text` with its lower-left corner at offset (dx, dy) from (x, y), in world units, the
-/// offset turned by `rotation` so that the text faces the screen.
-void drawTextAt(const char* text, double x, double y, double dx, double dy, const float* rotation) {
+/// The world point at offset (dx, dy) from (x, y), in world units, the offset turned by
+/// `rotation` so that a text there faces the screen.
+void pointAt(double x, double y, double dx, double dy, const float* rotation, double point[3]) {
   double turned[3];
   turnOffset(rotation, dx, dy, 0, turned);
-  glRasterPos3d(x + turned[0], y + turned[1], turned[2]);
+  point[0] = x + turned[0];
+  point[1] = y + turned[1];
+  point[2] = turned[2];
+}
+
+/// Draws `text` with its lower-left corner at offset (dx, dy) from (x, y), as pointAt places it.
+void drawTextAt(const char* text, double x, double y, double dx, double dy, const float* rotation) {
+  double point[3];
+  pointAt(x, y, dx, dy, rotation, point);
+  glRasterPos3d(point[0], point[1], point[2]);
   drawGlText(text);
+}
+
+/// Where one label goes: the icon's centre relative to the view, the font size, world units per
+/// pixel, the baseline's drop below a text's middle and the lines' offset right of the centre.
+struct LabelPlace {
+  double x, y;
+  int fontSize;
+  double toWorld, baselineDrop, labelOffset;
+  const float* rotation;
+};
+
+/// Adds node `id`'s label to the frame's batch, placed as drawLabels places it; false, with
+/// nothing added, when one of its texts cannot go through the batch.
+bool addToBatch(const LabelPlace& at, int id, const char* number, const char* const lines[],
+                int lineCount) {
+  LabelBatch& batch = labelBatch();
+  batch.beginLabel(id);
+  const GlyphAtlas* numberAtlas =
+      number != nullptr ? batch.accepts(kNumberFont, at.fontSize, number) : nullptr;
+  bool whole = number == nullptr || numberAtlas != nullptr;
+  const GlyphAtlas* lineAtlas = nullptr;
+  for (int k = 0; whole && k < lineCount; ++k) {
+    lineAtlas = batch.accepts(kLineFont, at.fontSize, lines[k]);
+    whole = lineAtlas != nullptr;
+  }
+  if (!whole) {
+    batch.dropLabel();
+    return false;
+  }
+  double point[3];
+  if (number != nullptr) {
+    const double width = numberAtlas->measure(number, static_cast<int>(std::strlen(number)));
+    pointAt(at.x, at.y, -width / 2 * at.toWorld, -at.baselineDrop, at.rotation, point);
+    batch.addText(kNumberFont, at.fontSize, point, number);
+  }
+  if (lineCount <= 0) return true;
+  const double lineHeight = lineAtlas->lineHeight() * at.toWorld;
+  for (int k = 0; k < lineCount; ++k) {
+    const double dy = ((lineCount - 1) / 2.0 - k) * lineHeight - at.baselineDrop;
+    pointAt(at.x, at.y, at.labelOffset, dy, at.rotation, point);
+    batch.addText(kLineFont, at.fontSize, point, lines[k]);
+  }
+  return true;
 }
 
 }  // namespace
@@ -160,6 +214,7 @@ void NodeIcon::draw(const DrawContext& context, const TrackingSettings& settings
   lastCounter_ = gCounter();
   const NodeIconLook look = appearance(lastCounter_, frequency_);
   const double h = look.size * view.extent * kHalfSizePerExtent;
+  halfSize_ = std::fabs(h);
   const double x = x_ - view.left;
   const double y = y_ - view.bottom;
   glColor3d(look.red, look.green, look.blue);
@@ -209,11 +264,13 @@ void NodeIcon::drawLabels(const DrawContext& context, int id, const char* const 
   const double y = y_ - view.bottom;
   // The baseline sits a quarter of the font size below the middle of a text.
   const double baselineDrop = fontSize / 4.0 * toWorld;
+  char number[kLineBytes];
+  std::snprintf(number, sizeof number, "%03d", id);
+  const LabelPlace place{x, y, fontSize, toWorld, baselineDrop, labelOffset, view.inverseRotation};
+  if (addToBatch(place, id, numberLabel_ ? number : nullptr, lines, lineCount)) return;
   glColor3f(0, 0, 0);
 
   if (numberLabel_) {
-    char number[kLineBytes];
-    std::snprintf(number, sizeof number, "%03d", id);
     gl_font(kNumberFont, fontSize);
     drawTextAt(number, x, y, -gl_width(number) / 2 * toWorld, -baselineDrop, view.inverseRotation);
   }

@@ -63,6 +63,8 @@ class NodeIcon {
   double y() const { return y_; }
   int status() const { return status_; }
   bool numberLabel() const { return numberLabel_; }
+  /// Half the icon's side at its last draw (world units).
+  double halfSize() const { return halfSize_; }
 
   /// Replaces the pulse's counter source (null restores the performance counter).
   static void setClock(CounterFn counter, CounterFn frequency);
@@ -84,6 +86,7 @@ class NodeIcon {
   double y_ = 0;
   int status_ = 2;
   int64_t frequency_ = 1;    ///< Counter frequency at the last draw.
+  double halfSize_ = 0;      ///< Half the icon's side at the last draw (world units).
   int64_t lastCounter_ = 0;  ///< Counter value at the last draw.
   bool numberLabel_;
 };

@@ -2,6 +2,8 @@
 
 #include <FL/gl.h>
 
+#include <cmath>
+
 #include "common/platform/perf_counter.h"
 #include "common/platform/wall_clock.h"
 #include "halvex/config/map_graphics.h"
@@ -15,6 +17,7 @@
 #include "halvex/tracking/ring_marker.h"
 #include "halvex/tracking/tracking_settings.h"
 #include "halvex/view/follow_frame.h"
+#include "halvex/view/label_batch.h"
 #include "halvex/view/node_icon.h"
 #include "halvex/view/readout_draw.h"
 #include "halvex/view/ring_marker_draw.h"
@@ -120,6 +123,13 @@ void SceneFrame::drawNodes(const DrawContext& context) {
   if (!table || !settings || !icons) return;
   const bool fromRecords = inputs_.statusFromRecords && inputs_.statusFromRecords();
   const WallTime now = wallClockNow();
+  LabelBatch& labels = labelBatch();
+  labels.begin();
+  labelRoles_.clear();
+  // The node whose icon holds the ground point under the pointer always shows its label.
+  const double pointerX = inputs_.pointerLongitude ? *inputs_.pointerLongitude : ownLongitude_;
+  const double pointerY = inputs_.pointerLatitude ? *inputs_.pointerLatitude : ownLatitude_;
+  int underPointerId = LabelDeclutter::kNoPointer;
   for (int position = 0; position < table->count(); ++position) {
     NodeRecord* node = table->nodeAt(position);
     if (!node) continue;
@@ -143,9 +153,58 @@ void SceneFrame::drawNodes(const DrawContext& context) {
     if (NodeIcon* base = icons->baseFor(*node)) {
       base->setPosition(longitude, latitude);
       base->setStatus(status);
+      const size_t labelsBefore = labels.labels().size();
       base->draw(context, *settings, *node, roleIcon, true);
+      if (labels.labels().size() > labelsBefore) labelRoles_.push_back(role);
+      if (std::fabs(pointerX - longitude) <= base->halfSize() &&
+          std::fabs(pointerY - latitude) <= base->halfSize()) {
+        underPointerId = node->id;
+      }
     }
   }
+  drawLabels(underPointerId);
+}
+
+void SceneFrame::drawLabels(int underPointerId) {
+  LabelBatch& batch = labelBatch();
+  std::vector<LabelBox>& labels = batch.labels();
+  candidates_.clear();
+  candidateLabels_.clear();
+  const int* viewport = batch.viewport();
+  for (size_t k = 0; k < labels.size() && k < labelRoles_.size(); ++k) {
+    const LabelBox& box = labels[k];
+    if (box.right < box.left) continue;  // nothing of it lies in the view
+    LabelCandidate candidate;
+    candidate.id = box.id;
+    const RoleChoice& role = labelRoles_[k];
+    switch (role.role) {
+      case NodeRole::kTarget:
+        candidate.role = LabelRole::kTarget;
+        break;
+      case NodeRole::kChase:
+        candidate.role = LabelRole::kChase;
+        break;
+      case NodeRole::kClose:
+        candidate.role = LabelRole::kClose;
+        candidate.closeRank = role.roleIcon - kFirstCloseRoleIcon + 1;
+        break;
+      case NodeRole::kNone:
+        break;
+    }
+    candidate.x0 = box.left - viewport[0];
+    candidate.x1 = box.right - viewport[0];
+    candidate.y0 = box.bottom - viewport[1];
+    candidate.y1 = box.top - viewport[1];
+    candidates_.push_back(candidate);
+    candidateLabels_.push_back(static_cast<int>(k));
+  }
+  const bool declutter = inputs_.settings == nullptr || inputs_.settings->labelDeclutter;
+  const std::vector<bool>& placed =
+      declutter_.place(candidates_, viewport[2], viewport[3], declutter, underPointerId);
+  for (size_t c = 0; c < candidateLabels_.size() && c < placed.size(); ++c) {
+    labels[static_cast<size_t>(candidateLabels_[c])].drawn = placed[c];
+  }
+  batch.draw();
 }
 
 void SceneFrame::drawFrame(const DrawContext& given) {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "common/geodesy/readout.h"
+#include "halvex/tracking/node_role.h"
+#include "halvex/view/label_declutter.h"
 
 class MapGraphics;
 class MapLayer;
@@ -97,11 +99,17 @@ class SceneFrame {
  private:
   /// Lights and blending after the camera (so that the lights turn with the ground).
   void setUpLights();
-  /// The nodes in table order with their role and base icons.
+  /// The nodes in table order with their role and base icons; their labels after them.
   void drawNodes(const DrawContext& context);
+  /// Decides which of the frame's labels are drawn (the declutter) and draws them.
+  void drawLabels(int underPointerId);
 
   SceneInputs inputs_;
   geodesy::Readout readout_;
   double ownLatitude_ = 0;  ///< Pointer position when the inputs keep none.
   double ownLongitude_ = 0;
+  LabelDeclutter declutter_;
+  std::vector<LabelCandidate> candidates_;  ///< One per label of the frame, reused.
+  std::vector<int> candidateLabels_;        ///< The batch's label of each candidate.
+  std::vector<RoleChoice> labelRoles_;      ///< The role of each label of the batch.
 };
