@@ -178,6 +178,13 @@ double GlyphAtlas::measure(const char* text, int n) const {
   return width;
 }
 
+void GlyphAtlasCache::forget() {
+  for (auto& entry : atlases_) {
+    if (entry.second) entry.second->abandon();
+  }
+  atlases_.clear();
+}
+
 const GlyphAtlas* GlyphAtlasCache::atlas(int font, int size) {
   if (size < 1 || size > GlyphAtlas::kMaxSize) return nullptr;
   std::unique_ptr<GlyphAtlas>& slot = atlases_[{font, size}];

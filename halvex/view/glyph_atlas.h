@@ -26,6 +26,8 @@ class GlyphAtlas {
 
   GlyphAtlas() = default;
   ~GlyphAtlas();
+  /// Lets go of the texture without deleting it (its context is gone).
+  void abandon() { texture_ = 0; }
   GlyphAtlas(const GlyphAtlas&) = delete;
   GlyphAtlas& operator=(const GlyphAtlas&) = delete;
 
@@ -74,6 +76,9 @@ class GlyphAtlasCache {
   const GlyphAtlas* atlas(int font, int size);
   /// Drops every atlas (their textures with them; call with the context current).
   void clear() { atlases_.clear(); }
+  /// Drops every atlas without touching their textures: the context that held them is gone, and
+  /// their names may already stand for another context's textures.
+  void forget();
 
  private:
   std::map<std::pair<int, int>, std::unique_ptr<GlyphAtlas>> atlases_;

@@ -1,6 +1,7 @@
 #include "halvex/view/label_batch.h"
 
 #include <FL/gl.h>
+#include <GL/glx.h>
 
 #include <algorithm>
 #include <cmath>
@@ -57,6 +58,12 @@ void LabelBatch::begin() {
   glGetFloatv(GL_MODELVIEW_MATRIX, modelView_);
   glGetFloatv(GL_PROJECTION_MATRIX, projection_);
   glGetIntegerv(GL_VIEWPORT, viewport_);
+  // Atlases live in the context that built them: another window's context starts afresh.
+  const void* context = glXGetCurrentContext();
+  if (context != context_) {
+    atlases_.forget();
+    context_ = context;
+  }
 }
 
 void LabelBatch::beginLabel(int id) {

@@ -60,7 +60,8 @@ class LabelBatch {
   float modelView_[16] = {};   ///< column-major, as read at begin()
   float projection_[16] = {};  ///< column-major, as read at begin()
   int viewport_[4] = {0, 0, 0, 0};
-  bool active_ = false;  ///< Rendering (not picking) since begin().
+  bool active_ = false;            ///< Rendering (not picking) since begin().
+  const void* context_ = nullptr;  ///< The context the atlases were built in.
   GlyphAtlasCache atlases_;
   std::vector<Quad> quads_;
   std::vector<LabelBox> labels_;
