@@ -156,12 +156,20 @@ void TrackerEngine::tick() {
     if (scheduler_.enabledAndDue(slot)) scheduler_.markRun(slot, now);
   }
   if (scheduler_.enabledAndDue(SlotScheduler::kDisplay) && view_ != nullptr) {
+    if (!redrawPending_) {
+      redrawPending_ = true;
+      redrawAskedAt_ = scheduler_.now();
+    }
     view_->redrawRequested();
   }
 }
 
 void TrackerEngine::frameDrawn() {
-  scheduler_.markRun(SlotScheduler::kDisplay, scheduler_.sample());
+  // The period runs from the pass that asked for the frame, not from the frame's end: a frame
+  // that takes part of the period still comes at the display rate.
+  scheduler_.markRun(SlotScheduler::kDisplay,
+                     redrawPending_ ? redrawAskedAt_ : scheduler_.sample());
+  redrawPending_ = false;
 }
 
 void TrackerEngine::pushSettings() {

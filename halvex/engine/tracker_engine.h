@@ -90,7 +90,7 @@ class TrackerEngine {
   void tick();
   /// How long the loop may wait for events before the next pass, s; negative for no limit.
   double waitSeconds() const { return scheduler_.waitSeconds(); }
-  /// The view was drawn: restarts the display slot.
+  /// The view was drawn: restarts the display slot from the pass that asked for the frame.
   void frameDrawn();
   /// Ends the fetch worker (a fetch in progress ends within 100 ms; one still looking up its
   /// host or connecting is left behind after RemoteFetchWorker::kStopWaitMs) and the receive
@@ -152,6 +152,8 @@ class TrackerEngine {
   /// Counts the holds of the inputs: a fetch requested before the last one is dropped.
   std::atomic<long> generation_{0};
   std::atomic<bool> newStateData_{false};
+  bool redrawPending_ = false;  ///< A redraw was asked for and not drawn yet.
+  int64_t redrawAskedAt_ = 0;   ///< The pass that first asked for it (counter value).
   std::atomic<int> serverRefresh_{0};
   RemoteFetchWorker fetcher_;
 
