@@ -6,8 +6,6 @@
 #include <climits>
 #include <vector>
 
-#include "halvex/maps/map_texture.h"
-
 namespace {
 
 constexpr int kGlyphCount = GlyphAtlas::kLast - GlyphAtlas::kFirst + 1;
@@ -75,16 +73,12 @@ class PlainPixelState {
 
 }  // namespace
 
-GlyphAtlas::~GlyphAtlas() {
-  if (texture_ != 0) glDeleteTextures(1, &texture_);
-}
-
 bool GlyphAtlas::build(int font, int size) {
-  if (size < 1 || size > kMaxSize || texture_ != 0) return texture_ != 0;
+  if (size < 1 || size > kMaxSize || ready_) return ready_;
   GLint viewport[4] = {0, 0, 0, 0};
   glGetIntegerv(GL_VIEWPORT, viewport);
   int cell = kCellFonts * std::max(size, kSmallestCellFont) + kCellMargin;
-  std::vector<unsigned char> alpha;
+  std::vector<unsigned char>& alpha = alpha_;
   for (int attempt = 0; attempt <= kGrowAttempts; ++attempt, cell *= 2) {
     const int perPass = std::min(kColumns, viewport[2] / cell);
     if (perPass < 1 || viewport[3] < cell) return false;
@@ -149,22 +143,7 @@ bool GlyphAtlas::build(int font, int size) {
     if (attempt == kGrowAttempts) return false;
   }
 
-  GLint previous = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-  // Map textures take their names from the one counter without generating them: so does this.
-  texture_ = static_cast<unsigned>(takeTextureId());
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, textureWidth_, textureHeight_, 0, GL_ALPHA,
-               GL_UNSIGNED_BYTE, alpha.data());
-  glPopClientAttrib();
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+  ready_ = true;
   return true;
 }
 
@@ -176,13 +155,6 @@ double GlyphAtlas::measure(const char* text, int n) const {
     if (c >= kFirst && c <= kLast) width += widths_[c - kFirst];
   }
   return width;
-}
-
-void GlyphAtlasCache::forget() {
-  for (auto& entry : atlases_) {
-    if (entry.second) entry.second->abandon();
-  }
-  atlases_.clear();
 }
 
 const GlyphAtlas* GlyphAtlasCache::atlas(int font, int size) {

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "halvex/maps/map_texture.h"
+
 namespace {
 
-/// Corners of a quad, counter-clockwise from the lower left.
-constexpr int kCorners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 /// A position this close to a pixel edge (pixels), or a point this close to the view's edge
 /// (a share of w), may round the other way in the driver's arithmetic: the driver is asked.
 constexpr float kPixelEdgeDoubt = 2e-3f;
@@ -49,7 +49,7 @@ LabelBatch& labelBatch() {
 }
 
 void LabelBatch::begin() {
-  quads_.clear();
+  inks_.clear();
   labels_.clear();
   GLint mode = GL_RENDER;
   glGetIntegerv(GL_RENDER_MODE, &mode);
@@ -61,9 +61,11 @@ void LabelBatch::begin() {
   // Atlases live in the context that built them: another window's context starts afresh.
   const void* context = glXGetCurrentContext();
   if (context != context_) {
-    atlases_.forget();
+    maskTexture_ = 0;  // its name stood for a texture of the other context
+    maskWidth_ = maskHeight_ = 0;
     context_ = context;
   }
+  words_.beginFrame();
 }
 
 void LabelBatch::beginLabel(int id) {
@@ -109,43 +111,48 @@ bool LabelBatch::project(const double point[3], float& x, float& y) const {
   return true;
 }
 
+void LabelBatch::addInk(int left, int bottom, int width, int height, const unsigned char* texels,
+                        int stride, int u, int v) {
+  if (width <= 0 || height <= 0) return;
+  LabelBox& box = labels_.back();
+  const float x0 = static_cast<float>(left), x1 = static_cast<float>(left + width);
+  const float y0 = static_cast<float>(bottom), y1 = static_cast<float>(bottom + height);
+  if (box.right < box.left) {
+    box.left = x0, box.right = x1, box.bottom = y0, box.top = y1;
+  } else {
+    box.left = std::min(box.left, x0), box.right = std::max(box.right, x1);
+    box.bottom = std::min(box.bottom, y0), box.top = std::max(box.top, y1);
+  }
+  inks_.push_back(
+      {texels, stride, left, bottom, width, height, u, v, static_cast<int>(labels_.size()) - 1});
+}
+
 void LabelBatch::addText(int font, int size, const double point[3], const char* text) {
   if (labels_.empty() || text == nullptr) return;
   const GlyphAtlas* atlas = atlases_.atlas(font, size);
   float x = 0, y = 0;
   if (atlas == nullptr || !project(point, x, y)) return;
 
-  LabelBox& box = labels_.back();
-  const int label = static_cast<int>(labels_.size()) - 1;
   // The pen moves as drawGlText moves the raster position: glyph by glyph as the bitmap font
-  // advances, blanks by the measured blank scaled as the last word was.
+  // advances, blanks by the measured blank scaled as the last word was. Each word starts on
+  // the pixel its pen is on, and its glyphs follow by whole pixels.
+  pieces_.clear();
   double scale = 1.0;
   const int baseY = bitmapPixel(y);
+  const int start = bitmapPixel(x);
   const char* p = text;
   while (*p != '\0') {
     const char* end = p;
     while (*end != '\0' && *end != ' ') ++end;
     if (end > p) {
-      const double measured = atlas->measure(p, static_cast<int>(end - p));
+      const int length = static_cast<int>(end - p);
+      const double measured = atlas->measure(p, length);
       const float before = x;
+      pieces_.push_back({p, length, bitmapPixel(x) - start});
       for (const char* c = p; c < end; ++c) {
-        const GlyphAtlas::Glyph* glyph = atlas->glyph(static_cast<unsigned char>(*c));
-        if (glyph == nullptr) continue;
-        const int penX = bitmapPixel(x);
-        quads_.push_back({atlas, penX - atlas->penX(), baseY - atlas->penY(), glyph, label});
-        if (glyph->inkRight >= glyph->inkLeft) {
-          const float left = static_cast<float>(penX + glyph->inkLeft);
-          const float right = static_cast<float>(penX + glyph->inkRight + 1);
-          const float bottom = static_cast<float>(baseY + glyph->inkBottom);
-          const float top = static_cast<float>(baseY + glyph->inkTop + 1);
-          if (box.right < box.left) {
-            box.left = left, box.right = right, box.bottom = bottom, box.top = top;
-          } else {
-            box.left = std::min(box.left, left), box.right = std::max(box.right, right);
-            box.bottom = std::min(box.bottom, bottom), box.top = std::max(box.top, top);
-          }
+        if (const GlyphAtlas::Glyph* g = atlas->glyph(static_cast<unsigned char>(*c))) {
+          x += g->advance;
         }
-        x += glyph->advance;
       }
       const float drawn = x - before;
       if (measured > 0 && drawn > 0) scale = drawn / measured;
@@ -154,22 +161,106 @@ void LabelBatch::addText(int font, int size, const double point[3], const char* 
     for (; *end == ' '; ++end) x += blank;
     p = end;
   }
+  if (pieces_.empty()) return;
+  // The whole line as one quad; else word by word; else glyph by glyph.
+  const int count = static_cast<int>(pieces_.size());
+  if (const WordCache::Word* run = words_.find(*atlas, pieces_.data(), count)) {
+    addInk(start + run->left, baseY + run->bottom, run->width, run->height, words_.texels(),
+           WordCache::kSize, run->x, run->y);
+    return;
+  }
+  for (WordCache::Piece piece : pieces_) {
+    const int pen = start + piece.offset;
+    piece.offset = 0;
+    if (const WordCache::Word* word = words_.find(*atlas, &piece, 1)) {
+      addInk(pen + word->left, baseY + word->bottom, word->width, word->height, words_.texels(),
+             WordCache::kSize, word->x, word->y);
+      continue;
+    }
+    int glyphPen = pen;
+    for (int i = 0; i < piece.n; ++i) {
+      const GlyphAtlas::Glyph* g = atlas->glyph(static_cast<unsigned char>(piece.text[i]));
+      if (g == nullptr) continue;
+      addInk(glyphPen + g->inkLeft, baseY + g->inkBottom, g->inkRight - g->inkLeft + 1,
+             g->inkTop - g->inkBottom + 1, atlas->texels().data(), atlas->textureWidth(),
+             g->column * atlas->cellWidth() + atlas->penX() + g->inkLeft,
+             g->row * atlas->cellHeight() + atlas->penY() + g->inkBottom);
+      glyphPen += static_cast<int>(g->advance);
+    }
+  }
 }
 
 void LabelBatch::dropLabel() {
   if (labels_.empty()) return;
   const int label = static_cast<int>(labels_.size()) - 1;
-  while (!quads_.empty() && quads_.back().label == label) quads_.pop_back();
+  while (!inks_.empty() && inks_.back().label == label) inks_.pop_back();
   labels_.pop_back();
 }
 
+void LabelBatch::prepareMaskTexture(int width, int height) {
+  if (maskTexture_ != 0 && width <= maskWidth_ && height <= maskHeight_) return;
+  int w = 1, h = 1;
+  while (w < width) w *= 2;
+  while (h < height) h *= 2;
+  if (maskTexture_ == 0) {
+    // Map textures take their names from the one counter without generating them: so does this.
+    maskTexture_ = static_cast<unsigned>(takeTextureId());
+  }
+  glBindTexture(GL_TEXTURE_2D, maskTexture_);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, w, h, 0, GL_ALPHA, GL_UNSIGNED_BYTE, nullptr);
+  maskWidth_ = w;
+  maskHeight_ = h;
+}
+
 void LabelBatch::draw() {
-  if (quads_.empty()) {
+  // The labels' pixels within the view, set into one mask.
+  int left = viewport_[0] + viewport_[2], bottom = viewport_[1] + viewport_[3];
+  int right = viewport_[0], top = viewport_[1];
+  for (const Ink& ink : inks_) {
+    if (!labels_[static_cast<size_t>(ink.label)].drawn) continue;
+    left = std::min(left, ink.x);
+    bottom = std::min(bottom, ink.y);
+    right = std::max(right, ink.x + ink.width);
+    top = std::max(top, ink.y + ink.height);
+  }
+  left = std::max(left, viewport_[0]);
+  bottom = std::max(bottom, viewport_[1]);
+  right = std::min(right, viewport_[0] + viewport_[2]);
+  top = std::min(top, viewport_[1] + viewport_[3]);
+  if (left >= right || bottom >= top) {
+    inks_.clear();
     labels_.clear();
     return;
   }
+  const int width = right - left;
+  const int height = top - bottom;
+  mask_.assign(static_cast<size_t>(width) * height, 0);
+  for (const Ink& ink : inks_) {
+    if (!labels_[static_cast<size_t>(ink.label)].drawn) continue;
+    const int x0 = std::max(ink.x, left), x1 = std::min(ink.x + ink.width, right);
+    const int y0 = std::max(ink.y, bottom), y1 = std::min(ink.y + ink.height, top);
+    for (int y = y0; y < y1; ++y) {
+      unsigned char* to = &mask_[static_cast<size_t>(y - bottom) * width + (x0 - left)];
+      const unsigned char* from =
+          ink.texels + static_cast<size_t>(ink.v + y - ink.y) * ink.stride + ink.u + (x0 - ink.x);
+      for (int x = 0; x < x1 - x0; ++x) to[x] |= from[x];
+    }
+  }
+
   glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);
-  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  prepareMaskTexture(viewport_[2], viewport_[3]);
+  glBindTexture(GL_TEXTURE_2D, maskTexture_);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_ALPHA, GL_UNSIGNED_BYTE, mask_.data());
+
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -178,59 +269,25 @@ void LabelBatch::draw() {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
-  for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_CULL_FACE, GL_ALPHA_TEST, GL_FOG}) {
-    glDisable(cap);
-  }
+  for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_CULL_FACE, GL_FOG, GL_BLEND}) glDisable(cap);
   glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  // Mask texels are fully inked or clear: the clear ones are discarded, nothing is blended.
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.5f);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glColor4f(0, 0, 0, 1);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-
-  // One draw per atlas: the quads of each atlas together, in the order they were added.
-  std::stable_sort(quads_.begin(), quads_.end(),
-                   [](const Quad& a, const Quad& b) { return a.atlas < b.atlas; });
-  size_t first = 0;
-  while (first < quads_.size()) {
-    const GlyphAtlas* atlas = quads_[first].atlas;
-    vertices_.clear();
-    texels_.clear();
-    size_t next = first;
-    for (; next < quads_.size() && quads_[next].atlas == atlas; ++next) {
-      const Quad& q = quads_[next];
-      if (!labels_[static_cast<size_t>(q.label)].drawn) continue;
-      // Only the glyph's inked pixels: the rest of its cell is clear and would cost fill.
-      const GlyphAtlas::Glyph& g = *q.glyph;
-      if (g.inkRight < g.inkLeft) continue;
-      const int left = atlas->penX() + g.inkLeft;
-      const int bottom = atlas->penY() + g.inkBottom;
-      const int width = g.inkRight - g.inkLeft + 1;
-      const int height = g.inkTop - g.inkBottom + 1;
-      const float u =
-          static_cast<float>(g.column * atlas->cellWidth() + left) / atlas->textureWidth();
-      const float v =
-          static_cast<float>(g.row * atlas->cellHeight() + bottom) / atlas->textureHeight();
-      const float du = static_cast<float>(width) / atlas->textureWidth();
-      const float dv = static_cast<float>(height) / atlas->textureHeight();
-      for (const auto& corner : kCorners) {
-        vertices_.push_back(static_cast<float>(q.x + left + corner[0] * width));
-        vertices_.push_back(static_cast<float>(q.y + bottom + corner[1] * height));
-        texels_.push_back(u + corner[0] * du);
-        texels_.push_back(v + corner[1] * dv);
-      }
-    }
-    if (!vertices_.empty()) {
-      glBindTexture(GL_TEXTURE_2D, atlas->texture());
-      glVertexPointer(2, GL_FLOAT, 0, vertices_.data());
-      glTexCoordPointer(2, GL_FLOAT, 0, texels_.data());
-      glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(vertices_.size() / 2));
-    }
-    first = next;
-  }
+  const float u = static_cast<float>(width) / maskWidth_;
+  const float v = static_cast<float>(height) / maskHeight_;
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0);
+  glVertex2i(left, bottom);
+  glTexCoord2f(u, 0);
+  glVertex2i(right, bottom);
+  glTexCoord2f(u, v);
+  glVertex2i(right, top);
+  glTexCoord2f(0, v);
+  glVertex2i(left, top);
+  glEnd();
 
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
@@ -238,6 +295,6 @@ void LabelBatch::draw() {
   glPopMatrix();
   glPopClientAttrib();
   glPopAttrib();
-  quads_.clear();
+  inks_.clear();
   labels_.clear();
 }

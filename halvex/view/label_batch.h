@@ -1,12 +1,14 @@
-// The node labels of one frame, gathered while the nodes are drawn and drawn afterwards in one
-// pass per glyph atlas: each text is laid out on the processor exactly as the bitmap font moves
-// the raster position, each glyph becomes a textured quad, and a label's box (the union of its
-// glyphs' ink, window pixels) is known before anything is drawn, for the declutter.
+// The node labels of one frame, gathered while the nodes are drawn and drawn afterwards at once:
+// each text is laid out on the processor exactly as the bitmap font moves the raster position,
+// a label's box (the union of its glyphs' ink, window pixels) is known before anything is drawn,
+// for the declutter, and the labels kept are set into one mask of the view's pixels on the
+// processor and drawn as one textured quad.
 #pragma once
 
 #include <vector>
 
 #include "halvex/view/glyph_atlas.h"
+#include "halvex/view/word_cache.h"
 
 /// One node's label in a frame: its node and its box in window pixels (x right, y up).
 struct LabelBox {
@@ -36,11 +38,8 @@ class LabelBatch {
   /// The labels of this frame, in the order begun; set `drawn` to leave some out.
   std::vector<LabelBox>& labels() { return labels_; }
 
-  /// Draws the glyphs of every label still marked drawn, in black, and empties the batch.
+  /// Draws every label still marked drawn, in black, and empties the batch.
   void draw();
-
-  /// Drops the atlases (the context is going).
-  void clearAtlases() { atlases_.clear(); }
 
   /// The viewport read at begin(): x, y, width, height (window pixels).
   const int* viewport() const { return viewport_; }
@@ -51,21 +50,33 @@ class LabelBatch {
   bool project(const double point[3], float& x, float& y) const;
 
  private:
-  struct Quad {
-    const GlyphAtlas* atlas;
-    int x, y;  ///< The cell's lower left (window pixels).
-    const GlyphAtlas::Glyph* glyph;
+  /// Inked pixels of a glyph or a run of words: where they go and where they are.
+  struct Ink {
+    const unsigned char* texels;  ///< The atlas's or the word cache's texels.
+    int stride;                   ///< Texels a row there.
+    int x, y;                     ///< Lower left, window pixels.
+    int width, height;            ///< Pixels.
+    int u, v;                     ///< Lower left in the texels.
     int label;
   };
+  /// Adds a block of ink to the label begun last and grows its box.
+  void addInk(int left, int bottom, int width, int height, const unsigned char* texels, int stride,
+              int u, int v);
+  /// The view's mask texture, made (or made larger) for a viewport of width x height.
+  void prepareMaskTexture(int width, int height);
   float modelView_[16] = {};   ///< column-major, as read at begin()
   float projection_[16] = {};  ///< column-major, as read at begin()
   int viewport_[4] = {0, 0, 0, 0};
   bool active_ = false;            ///< Rendering (not picking) since begin().
   const void* context_ = nullptr;  ///< The context the atlases were built in.
   GlyphAtlasCache atlases_;
-  std::vector<Quad> quads_;
+  WordCache words_;
+  std::vector<WordCache::Piece> pieces_;  ///< The words of the text being added.
+  std::vector<Ink> inks_;
+  std::vector<unsigned char> mask_;  ///< The frame's labels, one byte a pixel.
+  unsigned maskTexture_ = 0;         ///< In context_.
+  int maskWidth_ = 0, maskHeight_ = 0;
   std::vector<LabelBox> labels_;
-  std::vector<float> vertices_, texels_;
 };
 
 /// The batch of the view being drawn (the toolkit draws one view at a time).
