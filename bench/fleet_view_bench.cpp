@@ -50,6 +50,9 @@ constexpr double kMeasureSeconds = 4.0;  ///< Frames counted over this long.
 constexpr double kWarmUpSeconds = 1.0;   ///< Counting stretch of the warm-up run.
 constexpr double kGiveUpSeconds = 30.0;  ///< A window without a first frame by then fails.
 constexpr int kRounds = 2;               ///< The best of this many runs counts.
+/// A first frame is one sample, easily held back by other load: short extra runs give more.
+constexpr int kFirstFrameRounds = 4;
+constexpr double kFirstFrameSeconds = 0.3;
 constexpr int kFleetSizes[] = {0, 100, 1001};
 constexpr int kFleet = 1001;            ///< The fleet the goals are about.
 constexpr int kRateChoices[] = {1, 0};  ///< Display rate entries "30 fps" and "60 fps".
@@ -260,6 +263,14 @@ int main(int argc, char** argv) {
         fps[rate][k] = std::max(fps[rate][k], run.framesPerSecond);
         first[k] = std::min(first[k], run.firstFrameSeconds < 0 ? 1e300 : run.firstFrameSeconds);
         if (rate == 0 && count == kFleet) processor = std::min(processor, run.processorPercent);
+      }
+    }
+  }
+  for (int round = 0; round < kFirstFrameRounds; ++round) {
+    for (int count : {0, kFleet}) {
+      const WindowRun run = runWindow(folder, count, 0, kFirstFrameSeconds);
+      if (run.firstFrameSeconds >= 0) {
+        first[indexOf(count)] = std::min(first[indexOf(count)], run.firstFrameSeconds);
       }
     }
   }
