@@ -80,8 +80,6 @@ class GlyphAtlasCache {
   /// The atlas of `font` at `size`, built now when new; null when it cannot be built (too large
   /// a size, no room in the viewport), which the caller takes as "draw as before".
   const GlyphAtlas* atlas(int font, int size);
-  /// Drops every atlas.
-  void clear() { atlases_.clear(); }
 
  private:
   std::map<std::pair<int, int>, std::unique_ptr<GlyphAtlas>> atlases_;
