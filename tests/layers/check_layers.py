@@ -28,6 +28,7 @@ LAYERS = [
     "halvex/config",
     "halvex/net",
     "halvex/streams",
+    "halvex/history",
     "halvex/engine",
     "halvex/gl",
     "halvex/maps",
@@ -49,6 +50,7 @@ MODEL = {
     "halvex/config",
     "halvex/net",
     "halvex/streams",
+    "halvex/history",
     "halvex/engine",
 }
 # Libraries built from the model folders, checked for what their link lines name.
@@ -61,6 +63,7 @@ MODEL_LIBRARIES = [
     "halvex_config",
     "halvex_net",
     "halvex_streams",
+    "halvex_history",
     "halvex_engine",
     "dunmore_core",
 ]
