@@ -6,6 +6,8 @@
 
 TrackerModel::TrackerModel() : ports_(nodes_, kInitialBufferBytes, kInitialBuffersPerPort) {
   nodes_.setIdleThresholds(kInitialMediumIdle, kInitialBadIdle);
+  fixes_.add(&trails_);
+  nodes_.setFixListener(&fixes_);
 }
 
 void TrackerModel::loadConfiguration(const std::string& path) {

@@ -11,7 +11,9 @@
 #include "halvex/core/tracker_defaults.h"
 #include "halvex/streams/input_port_set.h"
 #include "halvex/streams/state_output.h"
+#include "halvex/tracking/fix_listener.h"
 #include "halvex/tracking/node_table.h"
+#include "halvex/tracking/node_trail.h"
 #include "halvex/tracking/tracking_settings.h"
 
 /// The tracker's model, owned by the main window (or run alone by a headless tracker): the node
@@ -88,10 +90,17 @@ class TrackerModel {
   const NodeGraphics& nodeGraphics() const { return nodeGraphics_; }
   const MapGraphics& mapGraphics() const { return mapGraphics_; }
   const MasterPaths& paths() const { return paths_; }
+  /// Every fix the inputs apply goes here: the trails first, then whoever else is added.
+  FixFanout& fixes() { return fixes_; }
+  /// Each node's recent track.
+  TrailStore& trails() { return trails_; }
+  const TrailStore& trails() const { return trails_; }
   StateOutput& stateOutput() { return stateOutput_; }
   const StateOutput& stateOutput() const { return stateOutput_; }
 
  private:
+  FixFanout fixes_;    ///< Before the table, which tells it of fixes.
+  TrailStore trails_;  ///< Listens to fixes_.
   NodeTable nodes_;
   InputPortSet ports_;  ///< After the table: the receivers stop before the table goes.
   TrackingSettings settings_;

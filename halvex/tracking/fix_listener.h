@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 /// Where an accepted fix came from.
 enum class FixKind : uint8_t {
@@ -12,13 +13,13 @@ enum class FixKind : uint8_t {
 /// One fix a node took, as the input applied it. Texts are the node's texts after the fix
 /// (never null); the listener keeps what it needs before it returns.
 struct FixEvent {
-  int id = 0;              ///< Node id, 0 to 1000.
+  int id = 0;  ///< Node id, 0 to 1000.
   FixKind kind = FixKind::kPacket;
-  int64_t fixMs = 0;       ///< UTC time of the fix, ms since 1970 (the arrival time when unknown).
-  int64_t arrivalMs = 0;   ///< UTC time the tracker took it, ms since 1970.
-  double latitude = 0;     ///< Degrees, south negative.
-  double longitude = 0;    ///< Degrees, west negative.
-  int status = 0;          ///< 0 alive, 1 idle, 2 lost: the record's status, 0 for packets.
+  int64_t fixMs = 0;      ///< UTC time of the fix, ms since 1970 (the arrival time when unknown).
+  int64_t arrivalMs = 0;  ///< UTC time the tracker took it, ms since 1970.
+  double latitude = 0;    ///< Degrees, south negative.
+  double longitude = 0;   ///< Degrees, west negative.
+  int status = 0;         ///< 0 alive, 1 idle, 2 lost: the record's status, 0 for packets.
   const char* comment1 = "";
   const char* comment2 = "";
   const char* name = "";
@@ -29,4 +30,17 @@ class FixListener {
  public:
   virtual ~FixListener() = default;
   virtual void fixAccepted(const FixEvent& fix) = 0;
+};
+
+/// Tells several listeners, in the order they were added.
+class FixFanout : public FixListener {
+ public:
+  /// Adds `listener` (not owned) unless it is there already.
+  void add(FixListener* listener);
+  /// Removes `listener` when it is there.
+  void remove(FixListener* listener);
+  void fixAccepted(const FixEvent& fix) override;
+
+ private:
+  std::vector<FixListener*> listeners_;
 };

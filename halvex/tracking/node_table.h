@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "halvex/core/tracker_defaults.h"
+#include "halvex/tracking/fix_listener.h"
 #include "halvex/tracking/node_record.h"
 
 class DlinkList;
@@ -55,6 +56,11 @@ class NodeTable {
   /// Appends a ring marker, which the table then owns.
   void addMarker(RingMarker* marker);
 
+  /// Sets who is told of every fix the inputs apply (null for none); the table does not own it.
+  void setFixListener(FixListener* listener) { fixListener_ = listener; }
+  /// Who is told of accepted fixes, or null.
+  FixListener* fixListener() const { return fixListener_; }
+
   int count() const { return static_cast<int>(byPosition_.size()); }
   int maxId() const { return maxId_; }
   NodeRecord* chainHead() const { return byPosition_.empty() ? nullptr : byPosition_[0].get(); }
@@ -86,4 +92,5 @@ class NodeTable {
   DlinkList* markerTail_ = nullptr;                      ///< Last ring marker.
   int lastMarkerIndex_ = -1;                             ///< Marker-set index of the markers held.
   int parsedMarkerIndex_ = 0;                            ///< Marker-set index read last.
+  FixListener* fixListener_ = nullptr;                   ///< Told of every accepted fix.
 };
