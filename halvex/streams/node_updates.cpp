@@ -64,7 +64,7 @@ bool applyStateRecordLine(const NodeTable& table, char* line) {
   node->applyStateRecord(record.latitude, record.longitude, record.status, record.comment1,
                          record.comment2, record.age, record.name);
   if (FixListener* listener = table.fixListener()) {
-    const WallTime now = wallClockNow();
+    const WallTime now = table.now();
     FixEvent event;
     event.id = record.id;
     event.kind = FixKind::kStateRecord;

@@ -73,7 +73,7 @@ bool writeStateFile(const NodeTable& table, const char* name, bool relayed) {
   data.reserve(static_cast<size_t>(table.count()) * kRecordRoom + sizeof kOpenTag +
                sizeof kCloseTag);
   data.insert(data.end(), kOpenTag, kOpenTag + sizeof kOpenTag - 1);
-  const WallTime now = wallClockNow();
+  const WallTime now = table.now();
   for (NodeRecord* node = table.chainHead(); node != nullptr; node = node->next) {
     appendRecord(*node, relayed, now, data);
   }

@@ -9,6 +9,14 @@
 #include "halvex/tracking/node_record.h"
 
 class DlinkList;
+
+/// A clock the node table can follow instead of the wall clock: a replay's time.
+class TableClock {
+ public:
+  virtual ~TableClock() = default;
+  /// The time the idle status, ages and trails are judged against.
+  virtual WallTime now() const = 0;
+};
 class RingMarker;
 
 /// The tracker's node table: records created from the node list file, looked up by position or
@@ -58,6 +66,11 @@ class NodeTable {
 
   /// Sets who is told of every fix the inputs apply (null for none); the table does not own it.
   void setFixListener(FixListener* listener) { fixListener_ = listener; }
+  /// Sets the clock idle status and ages are judged against (null for the wall clock); the table
+  /// does not own it.
+  void setClock(const TableClock* clock) { clock_ = clock; }
+  /// The table's time: the clock's when one is set, else the wall clock.
+  WallTime now() const { return clock_ != nullptr ? clock_->now() : wallClockNow(); }
   /// Who is told of accepted fixes, or null.
   FixListener* fixListener() const { return fixListener_; }
 
@@ -93,4 +106,5 @@ class NodeTable {
   int lastMarkerIndex_ = -1;                             ///< Marker-set index of the markers held.
   int parsedMarkerIndex_ = 0;                            ///< Marker-set index read last.
   FixListener* fixListener_ = nullptr;                   ///< Told of every accepted fix.
+  const TableClock* clock_ = nullptr;                    ///< Replay clock, null for wall time.
 };

@@ -122,7 +122,7 @@ void SceneFrame::drawNodes(const DrawContext& context) {
   NodeIconSet* icons = inputs_.icons;
   if (!table || !settings || !icons) return;
   const bool fromRecords = inputs_.statusFromRecords && inputs_.statusFromRecords();
-  const WallTime now = wallClockNow();
+  const WallTime now = table->now();
   LabelBatch& labels = labelBatch();
   labels.begin();
   labelRoles_.clear();
