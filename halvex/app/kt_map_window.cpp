@@ -33,6 +33,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
       directory_(directory),
       baseName_(baseName),
       engine_(model_, this),
+      history_(model_, engine_),
       tool_(model_, engine_),
       dialogs_(model_, engine_),
       view_(static_cast<glDrawSurface*>(drawSurface), camera_, model_, engine_,

@@ -12,6 +12,7 @@
 #include "halvex/app/tracker_view.h"
 #include "halvex/app/window_loop.h"
 #include "halvex/core/tracker_defaults.h"
+#include "halvex/engine/history_session.h"
 #include "halvex/engine/tracker_engine.h"
 #include "halvex/engine/tracker_model.h"
 #include "halvex/gl/view_camera.h"
@@ -98,6 +99,8 @@ class KT_mapWindow : public MainWindowUi,
 
   TrackerModel& model() { return model_; }
   TrackerEngine& engine() { return engine_; }
+  /// Recording and replay.
+  HistorySession& history() { return history_; }
   ProjectManager& projects() { return projects_.manager(); }
   ToolWindowUi& toolWindow() { return tool_.ui(); }
   InputsDialogUi& inputsDialog() { return dialogs_.inputs(); }
@@ -150,6 +153,7 @@ class KT_mapWindow : public MainWindowUi,
   std::string baseName_;
   TrackerModel model_;
   TrackerEngine engine_;
+  HistorySession history_;               ///< After the engine it drives.
   std::vector<Fl_Menu_Item> menuItems_;  ///< The window's own copy of the menu table.
   ToolWindowBinding tool_;
   IoDialogsBinding dialogs_;
