@@ -3,7 +3,8 @@
 # the desktop entries with their icons, the project file type, and the package's documents.
 include(GNUInstallDirs)
 
-install(TARGETS halvex dunmore geoconv pktsend simulate RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS halvex dunmore geoconv pktsend simulate trackexport
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/data/halvex.desktop ${CMAKE_SOURCE_DIR}/data/dunmore.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/data/icons/halvex.svg ${CMAKE_SOURCE_DIR}/data/icons/dunmore.svg

@@ -1,4 +1,4 @@
-# The manual pages of the five programs, section 1: help2man makes each from the program's own
+# The manual pages of the programs, section 1: help2man makes each from the program's own
 # --help and --version and the hand-written sections in man/<program>.h2m, and gzip compresses
 # it as Debian keeps manual pages. `make`/`ninja` builds them (target man_pages); the install
 # puts the compressed pages in share/man/man1.
@@ -40,6 +40,7 @@ halvex_man_page(dunmore "convert written field reports into one CSV file")
 halvex_man_page(geoconv "convert positions between geodetic, UTM, UPS and MGRS")
 halvex_man_page(pktsend "send position packets of simulated vehicles to a multicast group")
 halvex_man_page(simulate "drive a simulated vehicle fleet and rewrite its state file")
+halvex_man_page(trackexport "write the tracks of a track recording as GPX, KML, GeoJSON or CSV")
 
 add_custom_target(man_pages ALL DEPENDS ${halvex_man_pages})
 install(FILES ${halvex_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -18,7 +18,8 @@ with positions read out as latitude/longitude and MGRS.
 
 dunmore converts written field reports into one typed CSV file. geoconv
 converts between geodetic, UTM, UPS and MGRS positions; pktsend and simulate
-drive simulated vehicles for exercises and tests.")
+drive simulated vehicles for exercises and tests; trackexport writes recorded
+tracks as GPX, KML, GeoJSON or CSV.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -46,8 +46,13 @@ class RecordingReader {
   bool stateAt(int64_t atMs, std::vector<TrackState>& byId);
 
   /// Walks the entries with arrival time after `afterMs` up to and including `untilMs`, in
-  /// recorded order. Returns false when a visit stopped the walk or the data is damaged.
+  /// recorded order. Returns false when a visit stopped the walk or the data is damaged. A walk
+  /// whose `afterMs` is the last walk's `untilMs` goes on where that one ended, without decoding
+  /// again: it also gives entries of that last ms that reached the file since.
   bool forEach(int64_t afterMs, int64_t untilMs, const Visit& visit);
+
+  /// Blocks read from the files so far: what seeks and walks cost.
+  uint64_t blocksRead() const;
 
  private:
   struct Impl;

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "common/platform/wall_clock.h"
+#include "halvex/core/utc_time.h"
 #include "halvex/streams/position_packet.h"
 #include "halvex/streams/state_record.h"
 #include "halvex/tracking/node_table.h"
@@ -13,6 +14,32 @@ constexpr int64_t kMsPerSecond = 1000;
 
 int64_t toMs(int64_t seconds, int milliseconds) {
   return seconds * kMsPerSecond + milliseconds;
+}
+
+/// Largest field values a fix time is taken from; beyond them the arrival time stands in.
+constexpr long kMaxYear = 9999;
+constexpr long kMaxMonths = 1200;
+constexpr long kMaxDays = 40000;
+
+/// Floor division and its remainder (0 to divisor - 1) for a positive divisor.
+int64_t floorDiv(int64_t value, int64_t divisor) {
+  return value / divisor - (value % divisor < 0 ? 1 : 0);
+}
+
+/// UTC ms of a GPZDA date and time, its fields out of range carried over as the calendar
+/// conversion would (month 13 is January of the next year); `fallback` when they are absurd.
+int64_t zdaUtcMs(const ZdaFix& zda, int64_t fallback) {
+  if (zda.year < 0 || zda.year > kMaxYear || zda.month < -kMaxMonths || zda.month > kMaxMonths ||
+      zda.day < -kMaxDays || zda.day > kMaxDays || !(zda.seconds >= 0 && zda.seconds < 100)) {
+    return fallback;
+  }
+  const int64_t months = static_cast<int64_t>(zda.month) - 1;
+  const int64_t year = zda.year + floorDiv(months, 12);
+  const int month = static_cast<int>(months - floorDiv(months, 12) * 12) + 1;
+  const int64_t days = utcDaysFromCivil(year, month, 1) + zda.day - 1;
+  const int64_t seconds =
+      days * 86400 + zda.hour * 3600LL + zda.minute * 60LL + static_cast<int64_t>(zda.seconds);
+  return seconds * kMsPerSecond + zda.time.milliseconds;
 }
 
 /// UTC seconds of a time a state record carries: its writer turned the GPS date and time (UTC)
@@ -40,11 +67,10 @@ bool applyPositionPacket(const NodeTable& table, char* packet) {
     FixEvent event;
     event.id = fix.id;
     event.kind = FixKind::kPacket;
-    // The packet time is the GPS date and time (UTC) read as local calendar time; the offset the
-    // conversion found puts it back on UTC.
-    event.fixMs =
-        toMs(fix.zda.time.seconds + fix.zda.calendar.tm_gmtoff, fix.zda.time.milliseconds);
+    // The packet time reads the GPS date and time (UTC) with the local calendar; the recording
+    // keeps the UTC time itself.
     event.arrivalMs = toMs(node->receivedAt.seconds, node->receivedAt.milliseconds);
+    event.fixMs = zdaUtcMs(fix.zda, event.arrivalMs);
     event.latitude = node->latitude;
     event.longitude = node->longitude;
     event.status = NodeRecord::kAlive;

@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from x11_close import close_window  # noqa: E402
 
 BUILD = SOURCE = VERSION = None
-PROGRAMS = ["halvex", "dunmore", "geoconv", "pktsend", "simulate"]
+PROGRAMS = ["halvex", "dunmore", "geoconv", "pktsend", "simulate", "trackexport"]
 INSTALLED = [
     *["bin/" + p for p in PROGRAMS],
     *["share/man/man1/%s.1.gz" % p for p in PROGRAMS],

@@ -5,7 +5,7 @@
 set -u
 dir=$1
 fails=0
-for program in halvex dunmore geoconv pktsend simulate; do
+for program in halvex dunmore geoconv pktsend simulate trackexport; do
   page=$dir/$program.1.gz
   [ -f "$page" ] || { echo "FAIL $page missing"; fails=$((fails + 1)); continue; }
   warnings=$(zcat "$page" | groff -ww -man -Tutf8 2>&1 > /dev/null)

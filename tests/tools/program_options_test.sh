@@ -42,6 +42,7 @@ yes dunmore
 yes geoconv
 yes pktsend
 yes simulate
+yes trackexport
 TABLE
 
 [ $fails -eq 0 ] && echo "program options: all cases pass"

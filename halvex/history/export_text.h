@@ -1,0 +1,22 @@
+// Texts from the recording (names, comments) made safe for the export formats: XML, JSON and
+// CSV. Recorded texts are whatever the inputs sent, so any byte may come.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+/// Appends `text` as XML character data or attribute value (UTF-8): & < > " ' as entities; tab,
+/// line feed and carriage return as character references so that they survive attribute
+/// normalisation; other control characters, U+FFFE, U+FFFF and bytes that are not UTF-8 as
+/// U+FFFD, the replacement character (XML 1.0 allows none of them, not even as references).
+void appendXmlText(std::string& out, std::string_view text);
+
+/// Appends `text` as a JSON string, quotes included: " and \ escaped, control characters as \n,
+/// \t, ... or \u00XX, bytes that are not UTF-8 as U+FFFD.
+void appendJsonString(std::string& out, std::string_view text);
+
+/// Appends `text` as one CSV field: control characters (line breaks too) as blanks, so that
+/// every row stays on one line; bytes that are not UTF-8 as U+FFFD; a field with a comma or a
+/// double quote in it between double quotes, its quotes doubled (RFC 4180). Other fields are
+/// written as they are, as the converter writes its texts.
+void appendCsvField(std::string& out, std::string_view text);
