@@ -36,6 +36,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
       history_(model_, engine_),
       tool_(model_, engine_),
       dialogs_(model_, engine_),
+      historyWindow_(history_),
       view_(static_cast<glDrawSurface*>(drawSurface), camera_, model_, engine_,
             projects_.manager()) {
   mainWindow->label(kTitle);
@@ -298,6 +299,8 @@ void KT_mapWindow::menuCommand(MenuCommand command) {
     view_.showPalette(command == MenuCommand::kShowToolPalette);
   } else if (command == MenuCommand::kToggleLabelDeclutter) {
     labelDeclutterToggled();
+  } else if (command == MenuCommand::kShowHistory) {
+    historyWindow_.show();
   } else {
     projects_.command(command);
   }

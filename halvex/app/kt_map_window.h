@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "halvex/app/history_binding.h"
 #include "halvex/app/io_dialogs_binding.h"
 #include "halvex/app/menu_table.h"
 #include "halvex/app/tool_window_binding.h"
@@ -101,6 +102,8 @@ class KT_mapWindow : public MainWindowUi,
   TrackerEngine& engine() { return engine_; }
   /// Recording and replay.
   HistorySession& history() { return history_; }
+  /// The "History" window, which drives history().
+  HistoryBinding& historyWindow() { return historyWindow_; }
   ProjectManager& projects() { return projects_.manager(); }
   ToolWindowUi& toolWindow() { return tool_.ui(); }
   InputsDialogUi& inputsDialog() { return dialogs_.inputs(); }
@@ -157,6 +160,7 @@ class KT_mapWindow : public MainWindowUi,
   std::vector<Fl_Menu_Item> menuItems_;  ///< The window's own copy of the menu table.
   ToolWindowBinding tool_;
   IoDialogsBinding dialogs_;
+  HistoryBinding historyWindow_;  ///< After the session it drives.
   Fl_File_Chooser* fileChooser_ = nullptr;
   TrackerView view_;
   WindowLoop loop_;

@@ -34,7 +34,12 @@ int main(int argc, char** argv) {
   switch (start.action) {
     case StartAction::kHelp:
       std::fputs(kStartUsage, stdout);
+      std::fputs(kHistoryOptionsHelp, stdout);
       return 0;
+    case StartAction::kUsageError:
+      std::fprintf(stderr, "halvex: %s\n%s%s", start.error.c_str(), kStartUsage,
+                   kHistoryOptionsHelp);
+      return 2;
     case StartAction::kVersion:
       printVersion(stdout, "halvex");
       return 0;
@@ -80,6 +85,14 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<KT_mapWindow>(directory, baseName);
   window->loadConfiguration(project ? std::string() : openedPath);
   window->openStartProject(project ? openedPath : std::string());
+  std::string problem;
+  if (!startHistory(start.history, window->history(), &problem)) {
+    // Asked for on the command line, so the operator relies on it: no window without it.
+    std::fprintf(stderr, "halvex: %s\n", problem.c_str());
+    window.reset();
+    setSplashChannel(nullptr);
+    return 1;
+  }
   window->buildToolPalette();
   window->runLoop();
   window.reset();

@@ -34,6 +34,7 @@ constexpr Fl_Callback* kCallbacks[] = {
     chosen<MenuCommand::kSetAutoStart>,    chosen<MenuCommand::kClearAutoStart>,
     chosen<MenuCommand::kCloseProject>,    chosen<MenuCommand::kShowToolPalette>,
     chosen<MenuCommand::kHideToolPalette>, chosen<MenuCommand::kToggleLabelDeclutter>,
+    chosen<MenuCommand::kShowHistory>,
 };
 constexpr int kCommandCount = static_cast<int>(sizeof kCallbacks / sizeof kCallbacks[0]);
 
@@ -100,6 +101,7 @@ constexpr MenuRow kRows[kMenuItemCount] = {
     {"live data", kInactive, kNoCommand},
     {"data set csv", kInactive, kNoCommand},
     {"label declutter", kCheckedToggle, command(MenuCommand::kToggleLabelDeclutter)},
+    {"history", 0, command(MenuCommand::kShowHistory)},
     {nullptr, 0, kNoCommand},
     {"help", kSubmenu, kNoCommand},
     {"overview", kInactive, kNoCommand},

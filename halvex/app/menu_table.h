@@ -21,6 +21,7 @@ enum class MenuCommand {
   kShowToolPalette,
   kHideToolPalette,
   kToggleLabelDeclutter,  ///< "view", "label declutter": a check item
+  kShowHistory,           ///< "view", "history": opens the history window
 };
 
 /// Receives the commands of the menu items.
@@ -31,7 +32,7 @@ class MenuCommands {
 };
 
 /// Items of the menu table, the closing empty items included.
-constexpr int kMenuItemCount = 76;
+constexpr int kMenuItemCount = 77;
 
 /// A writable copy of the menu table with `commands` as the user data of every item.
 std::vector<Fl_Menu_Item> makeMenuTable(MenuCommands* commands);

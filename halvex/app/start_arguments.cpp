@@ -6,7 +6,7 @@
 #include "halvex/splash/splash_link.h"
 
 const char kStartUsage[] =
-    "Usage: halvex [MASTER.cfg | PROJECT.mpr]\n"
+    "Usage: halvex [history options] [MASTER.cfg | PROJECT.mpr]\n"
     "  or:  halvex --headless [options] MASTER.cfg\n"
     "  or:  halvex --help | --version\n"
     "\n"
@@ -20,7 +20,9 @@ const char kStartUsage[] =
     "  --headless  runs the tracker without a window (halvex --headless --help lists its\n"
     "              options)\n"
     "  --help      shows this text\n"
-    "  --version   shows the program's name and version\n";
+    "  --version   shows the program's name and version\n"
+    "\n"
+    "history options (also after --headless):\n";
 
 namespace {
 
@@ -32,6 +34,32 @@ bool isProjectPath(const char* path) {
   return suffix[0] == '.' && std::tolower(static_cast<unsigned char>(suffix[1])) == 'm' &&
          std::tolower(static_cast<unsigned char>(suffix[2])) == 'p' &&
          std::tolower(static_cast<unsigned char>(suffix[3])) == 'r';
+}
+
+/// The windowed tracker's arguments: history options, then the configuration or project.
+void classifyWindowArguments(int argc, const char* const* argv, StartArguments& start) {
+  int k = 1;
+  for (; k < argc && argv[k] != nullptr; ++k) {
+    const int taken = takeHistoryOption(argc, argv, k, start.history, &start.error);
+    if (taken < 0) {
+      start.action = StartAction::kUsageError;
+      return;
+    }
+    if (taken == 0) break;
+  }
+  if (!checkHistoryOptions(start.history, &start.error)) {
+    start.action = StartAction::kUsageError;
+    return;
+  }
+  if (k >= argc || argv[k] == nullptr) return;
+  const char* named = argv[k];
+  if (named[0] == '-') {
+    // Any other option: the windowed tracker without a configuration.
+  } else if (isProjectPath(named)) {
+    start.projectPath = named;
+  } else {
+    start.configPath = named;
+  }
 }
 
 }  // namespace
@@ -50,12 +78,8 @@ StartArguments classifyStartArguments(int argc, const char* const* argv) {
                           std::strlen(SplashLink::kSplashArgument)) == 0) {
     start.action = StartAction::kSplash;
     if (argc > 2 && argv[2] != nullptr) start.splashTag = argv[2];
-  } else if (first[0] == '-') {
-    // Any other option: the windowed tracker without a configuration.
-  } else if (isProjectPath(first)) {
-    start.projectPath = first;
   } else {
-    start.configPath = first;
+    classifyWindowArguments(argc, argv, start);
   }
   return start;
 }

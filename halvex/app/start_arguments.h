@@ -4,13 +4,16 @@
 
 #include <string>
 
+#include "halvex/engine/history_options.h"
+
 /// What one start of the program does.
 enum class StartAction {
-  kHelp,      ///< prints kStartUsage on standard output and ends
-  kVersion,   ///< prints the program's name and version and ends
-  kHeadless,  ///< runs the tracker without a window, on the arguments after "--headless"
-  kSplash,    ///< is the splash process of another tracker (first argument "TeSt...")
-  kWindow,    ///< runs the windowed tracker
+  kHelp,        ///< prints kStartUsage on standard output and ends
+  kVersion,     ///< prints the program's name and version and ends
+  kHeadless,    ///< runs the tracker without a window, on the arguments after "--headless"
+  kSplash,      ///< is the splash process of another tracker (first argument "TeSt...")
+  kWindow,      ///< runs the windowed tracker
+  kUsageError,  ///< a wrong option: the message and the usage go to standard error (exit 2)
 };
 
 /// The decision on one command line.
@@ -24,12 +27,17 @@ struct StartArguments {
   std::string projectPath;
   /// kSplash: the tag that names the tracker's shared memory and semaphore (may be empty).
   std::string splashTag;
+  /// kWindow: recording and replay asked for before the configuration.
+  HistoryOptions history;
+  /// kUsageError: what was wrong.
+  std::string error;
 };
 
 /// The windowed tracker's usage text, printed by --help.
 extern const char kStartUsage[];
 
 /// Classifies argv: "--help", "--version" and "--headless" as the first argument, the splash
-/// argument, and otherwise the windowed tracker with a configuration or a project path taken
-/// from the first argument, any other first argument beginning with "-" meaning neither.
+/// argument, and otherwise the windowed tracker: history options (--record, --replay, ...) first,
+/// then a configuration or a project path taken from the next argument, any other argument
+/// beginning with "-" there meaning neither.
 StartArguments classifyStartArguments(int argc, const char* const* argv);

@@ -53,6 +53,7 @@ void TrackerProjects::command(MenuCommand command) {
     case MenuCommand::kShowToolPalette:
     case MenuCommand::kHideToolPalette:
     case MenuCommand::kToggleLabelDeclutter:
+    case MenuCommand::kShowHistory:
       break;
   }
 }

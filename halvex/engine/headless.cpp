@@ -14,6 +14,9 @@
 #include "common/version.h"
 #include "halvex/config/io_definitions.h"
 #include "halvex/core/tracker_defaults.h"
+#include "halvex/core/utc_time.h"
+#include "halvex/engine/history_options.h"
+#include "halvex/engine/history_session.h"
 #include "halvex/engine/tracker_engine.h"
 #include "halvex/engine/tracker_model.h"
 #include "halvex/streams/input_port.h"
@@ -36,7 +39,9 @@ constexpr const char* kUsage =
     "  --output-rate R  state file output rate: 5 pps, 2 pps, 1 pps (default), 2 spp\n"
     "  --help           shows this text\n"
     "  --version        shows the program's name and version\n"
-    "A rate is given by its label (blanks optional: 5pps) or by its index in the list.\n";
+    "A rate is given by its label (blanks optional: 5pps) or by its index in the list.\n"
+    "\n"
+    "history options:\n";
 
 /// Buffer sizes the tracker sets before any file is read.
 constexpr int kStartBytesPerBuffer = tracker_defaults::kStartBufferBytes;
@@ -72,11 +77,20 @@ int runHeadless(int argc, char** argv) {
                         {"--remote-rate", SlotScheduler::kRemoteInput, -1},
                         {"--output-rate", SlotScheduler::kLocalOutput, -1}};
   const char* master = nullptr;
+  HistoryOptions history;
   for (int k = 0; k < argc; ++k) {
     if (std::strcmp(argv[k], "--help") == 0) {
       std::fputs(kUsage, stdout);
+      std::fputs(kHistoryOptionsHelp, stdout);
       return 0;
     }
+    std::string problem;
+    const int historyOption = takeHistoryOption(argc, argv, k, history, &problem);
+    if (historyOption < 0) {
+      std::fprintf(stderr, "halvex: %s\n%s%s", problem.c_str(), kUsage, kHistoryOptionsHelp);
+      return 2;
+    }
+    if (historyOption > 0) continue;
     if (std::strcmp(argv[k], "--version") == 0) {
       printVersion(stdout, "halvex");
       return 0;
@@ -100,8 +114,11 @@ int runHeadless(int argc, char** argv) {
     }
     master = argv[k];
   }
-  if (master == nullptr) {
+  std::string problem;
+  if (master == nullptr || !checkHistoryOptions(history, &problem)) {
+    if (!problem.empty()) std::fprintf(stderr, "halvex: %s\n", problem.c_str());
     std::fputs(kUsage, stderr);
+    std::fputs(kHistoryOptionsHelp, stderr);
     return 2;
   }
 
@@ -132,6 +149,19 @@ int runHeadless(int argc, char** argv) {
   model.ports().setRingSettings(controls.bytesPerBuffer, controls.buffersPerPort,
                                 model.ioDefinitions().multicastMemoryMB);
   const bool multicast = controls.inputMode == IoDefinitions::kInputMulticast;
+  HistorySession session(model, engine);
+  if (!startHistory(history, session, &problem)) {
+    std::fprintf(stderr, "halvex: %s\n", problem.c_str());
+    return 1;
+  }
+  if (!history.recordPath.empty())
+    std::printf("halvex: recording into %s\n", history.recordPath.c_str());
+  if (!history.replayPath.empty()) {
+    const ReplayStatus replay = session.replayStatus();
+    std::printf("halvex: replaying %s from %s at %gx%s%s\n", replay.path.c_str(),
+                formatUtcTime(replay.nowMs, UtcStyle::kClock).c_str(), replay.speed,
+                replay.damage.empty() ? "" : "; ", replay.damage.c_str());
+  }
   engine.start();
   std::printf("halvex: headless, %d nodes, %d ports, input %s, state file %s\n",
               model.nodes().count(), model.ports().portCount(), inputModeName(controls.inputMode),
@@ -149,8 +179,16 @@ int runHeadless(int argc, char** argv) {
     std::lock_guard<std::mutex> hold(waitMutex);
     wake.notify_all();
   });
+  bool endTold = false;
   while (!ending.load()) {
     engine.tick();
+    // Said once, so that whoever waits for a replay knows the node table holds its end.
+    if (!endTold && session.replayAtEnd()) {
+      endTold = true;
+      std::printf("halvex: replay reached the end of the recording, %s\n",
+                  formatUtcTime(session.replayStatus().nowMs, UtcStyle::kClock).c_str());
+      std::fflush(stdout);
+    }
     double wait = engine.waitSeconds();
     // No window event can wake this loop, so multicast input is drained at 60 Hz at least.
     if (multicast && (wait < 0 || wait > SlotScheduler::kMaxWaitSeconds)) {
@@ -172,6 +210,14 @@ int runHeadless(int argc, char** argv) {
     std::printf("halvex: port %s %s:%ld: %llu packets received, %llu dropped\n", port.name(),
                 port.group(), port.port(), static_cast<unsigned long long>(counts.received),
                 static_cast<unsigned long long>(counts.dropped));
+  }
+  session.stopRecording();
+  const RecordingStatus recording = session.recordingStatus();
+  if (!history.recordPath.empty()) {
+    std::printf("halvex: recorded %llu fixes, %llu bytes, into %s%s%s\n",
+                static_cast<unsigned long long>(recording.fixes),
+                static_cast<unsigned long long>(recording.bytes), recording.path.c_str(),
+                recording.error.empty() ? "" : ": ", recording.error.c_str());
   }
   std::printf("halvex: stopped on signal %d after %ld state files\n", signals.signalNumber(),
               model.stateOutput().frameCount());

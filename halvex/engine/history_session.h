@@ -31,7 +31,7 @@ struct ReplayStatus {
 };
 
 /// Records the model's accepted fixes and replays recordings into it. Every call comes from the
-/// loop's thread; the engine calls tick() once per pass.
+/// loop's thread; while a replay is active the engine's passes feed it instead of the inputs.
 class HistorySession {
  public:
   static constexpr double kMinSpeed = 0.25;
@@ -72,9 +72,6 @@ class HistorySession {
   /// Trail span, minutes; 0 turns trails off.
   void setTrailMinutes(int minutes);
   int trailMinutes() const;
-
-  /// One loop pass: a playing replay feeds the entries up to the replay time.
-  void tick();
 
  private:
   struct Impl;

@@ -138,8 +138,12 @@ void TrackerEngine::tick() {
   const int64_t now = scheduler_.sample();
   pushSettings();
   enableSlots();
-  applyFetchResult(now);
-  inputStep(now);
+  if (replacement_ != nullptr) {
+    newStateData_.store(replacement_->feed());
+  } else {
+    applyFetchResult(now);
+    inputStep(now);
+  }
   const TrackingSettings& settings = model_.settings();
   model_.nodes().buildNearest(settings.targetId, settings.chaseId);
   StateOutput& output = model_.stateOutput();
@@ -162,6 +166,12 @@ void TrackerEngine::tick() {
     }
     view_->redrawRequested();
   }
+}
+
+double TrackerEngine::waitSeconds() const {
+  const double wait = scheduler_.waitSeconds();
+  if (replacement_ == nullptr) return wait;
+  return wait < 0 || wait > SlotScheduler::kMaxWaitSeconds ? SlotScheduler::kMaxWaitSeconds : wait;
 }
 
 void TrackerEngine::frameDrawn() {

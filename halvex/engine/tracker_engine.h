@@ -51,6 +51,15 @@ class EngineView {
   virtual void framesWritten(long /*count*/) {}
 };
 
+/// Feeds the node table in place of the live inputs: a replay.
+class InputReplacement {
+ public:
+  virtual ~InputReplacement() = default;
+  /// One pass: applies what is due. Returns whether the nodes' status and age now come from
+  /// state records (relayed as after a live state file read) rather than from reception times.
+  virtual bool feed() = 0;
+};
+
 /// Runs the tracker's inputs and outputs at their rates. The owner sets the controls, calls
 /// tick() once per loop pass and waits waitSeconds() for events between passes. The remote state
 /// is fetched on a worker thread when its slot falls due; the pass after the fetch ends applies
@@ -89,7 +98,12 @@ class TrackerEngine {
   /// due. Never waits for a fetch.
   void tick();
   /// How long the loop may wait for events before the next pass, s; negative for no limit.
-  double waitSeconds() const { return scheduler_.waitSeconds(); }
+  /// While a replacement feeds the inputs, at most SlotScheduler::kMaxWaitSeconds.
+  double waitSeconds() const;
+  /// Feeds the node table from `replacement` instead of the live inputs (null: the live inputs
+  /// again). The engine does not own it.
+  void replaceInputs(InputReplacement* replacement) { replacement_ = replacement; }
+  bool inputsReplaced() const { return replacement_ != nullptr; }
   /// The view was drawn: restarts the display slot from the pass that asked for the frame.
   void frameDrawn();
   /// Ends the fetch worker (a fetch in progress ends within 100 ms; one still looking up its
@@ -156,6 +170,7 @@ class TrackerEngine {
   int64_t redrawAskedAt_ = 0;   ///< The pass that first asked for it (counter value).
   std::atomic<int> serverRefresh_{0};
   RemoteFetchWorker fetcher_;
+  InputReplacement* replacement_ = nullptr;  ///< Feeds the table instead of the inputs.
 
   double pushedMediumIdle_ = -1;  ///< Idle thresholds last pushed to the table, s.
   double pushedBadIdle_ = -1;

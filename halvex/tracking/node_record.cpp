@@ -92,6 +92,32 @@ void NodeRecord::applyStateRecord(double lat, double lon, long recordStatus, con
   copyTextField(name, recordName, kTextBytes);
 }
 
+void NodeRecord::restoreFix(double lat, double lon, const TimeStamp& received,
+                            const std::tm* calendar, const TimeStamp& stamp, const char* dateText,
+                            int recordStatus, const char* c1, const char* c2,
+                            const char* recordName) {
+  Hold hold(*this);
+  receivedAt = received;
+  if (lat != latitude) changed[kLatitudeChanged] = 1;
+  latitude = lat;
+  if (lon != longitude) changed[kLongitudeChanged] = 1;
+  longitude = lon;
+  if (calendar != nullptr) {
+    lastPacketTime = stamp;
+    packetTime = stamp;
+    packetCalendar = *calendar;
+    copyTextField(gpsDateText, dateText, kTextBytes);
+    changed[kPacketApplied1] = changed[kPacketApplied2] = changed[kPacketApplied3] = 1;
+    hasData = 1;
+  } else {
+    status = (recordStatus == kAlive || recordStatus == kIdle) ? recordStatus : kLost;
+    if (status != kLost) seenAlive = 1;
+  }
+  if (storeComment(comment1, c1)) changed[kComment1Changed] = 1;
+  if (storeComment(comment2, c2)) changed[kComment2Changed] = 1;
+  copyTextField(name, recordName, kTextBytes);
+}
+
 void NodeRecord::setComments(const char* c1, const char* c2) {
   Hold hold(*this);
   if (storeComment(comment1, c1)) changed[kComment1Changed] = 1;

@@ -50,6 +50,14 @@ class NodeRecord {
   void applyStateRecord(double latitude, double longitude, long status, const char* comment1,
                         const char* comment2, double age, const char* name);
 
+  /// Takes a recorded fix as a replay gives it: received at `receivedAt` (replay time), with the
+  /// packet time, calendar and date text a live packet would have carried (null `calendar` for
+  /// a state record, which keeps the packet fields and takes `recordStatus`). The order guard of
+  /// applyPacket is not applied, so a seek back in time can restore an older fix.
+  void restoreFix(double latitude, double longitude, const TimeStamp& receivedAt,
+                  const std::tm* calendar, const TimeStamp& packetTime, const char* dateText,
+                  int recordStatus, const char* comment1, const char* comment2, const char* name);
+
   /// Stores each non-null comment that differs from the stored one and sets its change flag.
   void setComments(const char* comment1, const char* comment2);
 

@@ -42,14 +42,6 @@ Fl_Value_Input* portInput(int y) {
   return input;
 }
 
-/// A box that shows a changing text at (x, y), left-aligned inside; flat, so that it repaints
-/// its own background when the text changes.
-Fl_Box* textBox(int x, int y, int width, const char* text) {
-  auto* box = new Fl_Box(FL_FLAT_BOX, x, y, width, kRowHeight, text);
-  box->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-  return box;
-}
-
 }  // namespace
 
 OutputsDialogUi::OutputsDialogUi() {
@@ -71,8 +63,8 @@ OutputsDialogUi::OutputsDialogUi() {
   outputFileButton = new Fl_Button(kModeX, 179, kButtonWidth, kRowHeight, "Output File");
   outputFilePath = new Fl_Output(kPathX, 180, kPathWidth, kRowHeight);
   generationToggle = new Fl_Light_Button(kModeX, 208, kButtonWidth, kRowHeight, "On/Off   ");
-  generationLabel = textBox(kPathX, 208, kPathWidth, "State File Generation is On");
-  counterBox = textBox(kModeX, 239, kCounterWidth, "Counter");
+  generationLabel = addTextBox(kPathX, 208, kPathWidth, "State File Generation is On");
+  counterBox = addTextBox(kModeX, 239, kCounterWidth, "Counter");
 
   clientSection = stack.openSection(278, 98, "Client sending state data packets", kHeadingWidth);
   clientHostInput = new Fl_Input(kModeX, 313, kFieldWidth, kRowHeight);

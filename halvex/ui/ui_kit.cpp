@@ -42,6 +42,24 @@ Fl_Box* addRowLabel(const Fl_Widget* control, const char* text, int width) {
   return box;
 }
 
+Fl_Box* addTextBox(int x, int y, int width, const char* text) {
+  auto* box = new Fl_Box(FL_FLAT_BOX, x, y, width, kRowHeight, text);
+  box->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  return box;
+}
+
+void setLiteralLabel(Fl_Widget* widget, const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    shown += c;
+    if (c == '@') shown += '@';  // "@@" draws one '@'
+  }
+  const char* current = widget->label();
+  if (current != nullptr ? shown == current : shown.empty()) return;
+  widget->copy_label(shown.c_str());
+  widget->redraw();
+}
+
 void setChoiceItems(Fl_Menu_* menu, const std::vector<std::string>& labels, int selected) {
   menu->clear();
   // add() reads "/", "|", "\\" and "_" and merges labels equal to an existing one, so every item

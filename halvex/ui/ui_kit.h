@@ -1,5 +1,6 @@
 // Building blocks shared by the tracker's settings windows: sections stacked in a vertical pack,
-// label boxes beside controls, and choices whose item texts are shown exactly as given.
+// label and text boxes beside controls, and choices and labels whose texts are shown exactly as
+// given.
 #pragma once
 
 #include <FL/Fl_Box.H>
@@ -70,6 +71,14 @@ class LiteralLabel : public T {
 /// A plain box to the right of `control` that carries a row's label, left-aligned inside,
 /// `width` wide and as high as the control.
 Fl_Box* addRowLabel(const Fl_Widget* control, const char* text, int width);
+
+/// A flat box at (x, y), `width` wide and a row high, that shows a changing text left-aligned
+/// inside; flat, so that it repaints its own background when the text changes.
+Fl_Box* addTextBox(int x, int y, int width, const char* text = nullptr);
+
+/// Gives `widget` the label `text` drawn as it is ("@" starts no symbol) and redraws it; a text
+/// equal to the label shown leaves the widget alone, so that callers may set it every refresh.
+void setLiteralLabel(Fl_Widget* widget, const std::string& text);
 
 /// Replaces the items of `menu` by `labels`, shown as they are: "/", "|", "\\" and a leading
 /// "_" make no submenus, dividers or escapes, equal labels stay separate items, and "&" is

@@ -43,7 +43,7 @@ const Entry* find(const std::vector<Entry>& entries, const std::string& path) {
   return nullptr;
 }
 
-TEST(MenuTable, SeventySixItemsInFourMenusWithTheirKindsAndLabels) {
+TEST(MenuTable, SeventySevenItemsInFourMenusWithTheirKindsAndLabels) {
   Recorder recorder;
   std::vector<Fl_Menu_Item> table = makeMenuTable(&recorder);
   ASSERT_EQ(table.size(), static_cast<size_t>(kMenuItemCount));
@@ -51,9 +51,9 @@ TEST(MenuTable, SeventySixItemsInFourMenusWithTheirKindsAndLabels) {
   const std::vector<Entry> entries = walk(table.data(), "", read);
   // After the help menu's closing item come the top level's and one more: three in all.
   EXPECT_EQ(read + 1, kMenuItemCount);
-  EXPECT_EQ(table[73].text, nullptr);
   EXPECT_EQ(table[74].text, nullptr);
   EXPECT_EQ(table[75].text, nullptr);
+  EXPECT_EQ(table[76].text, nullptr);
 
   std::vector<std::string> top;
   for (const Entry& e : entries)
@@ -62,8 +62,9 @@ TEST(MenuTable, SeventySixItemsInFourMenusWithTheirKindsAndLabels) {
   std::vector<std::string> view;
   for (const Entry& e : entries)
     if (e.path.rfind("view/", 0) == 0) view.push_back(e.path.substr(5));
-  EXPECT_EQ(view, (std::vector<std::string>{"display tool palette   ", "hide tool palette",
-                                            "live data", "data set csv", "label declutter"}));
+  EXPECT_EQ(view,
+            (std::vector<std::string>{"display tool palette   ", "hide tool palette", "live data",
+                                      "data set csv", "label declutter", "history"}));
   // The declutter item is a check item, checked as the setting starts.
   EXPECT_EQ(find(entries, "view/label declutter")->flags, FL_MENU_TOGGLE | FL_MENU_VALUE);
 
@@ -94,7 +95,8 @@ TEST(MenuTable, SeventySixItemsInFourMenusWithTheirKindsAndLabels) {
                                            "file/close",
                                            "view/display tool palette   ",
                                            "view/hide tool palette",
-                                           "view/label declutter"};
+                                           "view/label declutter",
+                                           "view/history"};
   int leaves = 0;
   for (const Entry& e : entries) {
     if (e.flags & FL_SUBMENU) continue;
@@ -105,7 +107,7 @@ TEST(MenuTable, SeventySixItemsInFourMenusWithTheirKindsAndLabels) {
     EXPECT_EQ(menuItemCommand(*e.item, command), usable) << e.path;
     EXPECT_EQ(e.item->user_data(), &recorder) << e.path;
   }
-  EXPECT_EQ(leaves, 44);
+  EXPECT_EQ(leaves, 45);
   EXPECT_TRUE(find(entries, "file/exit")->flags & FL_MENU_INACTIVE);
 }
 
@@ -122,9 +124,12 @@ TEST(MenuTable, ItemsGiveTheirCommandsToTheWindow) {
   Fl_Menu_Item* declutter = findMenuItem(table, MenuCommand::kToggleLabelDeclutter);
   ASSERT_EQ(declutter, find(entries, "view/label declutter")->item);
   declutter->do_callback(nullptr);
-  EXPECT_EQ(recorder.given,
-            (std::vector<MenuCommand>{MenuCommand::kLoadLocalStream, MenuCommand::kHideToolPalette,
-                                      MenuCommand::kToggleLabelDeclutter}));
+  Fl_Menu_Item* history = findMenuItem(table, MenuCommand::kShowHistory);
+  ASSERT_EQ(history, find(entries, "view/history")->item);
+  history->do_callback(nullptr);
+  EXPECT_EQ(recorder.given, (std::vector<MenuCommand>{
+                                MenuCommand::kLoadLocalStream, MenuCommand::kHideToolPalette,
+                                MenuCommand::kToggleLabelDeclutter, MenuCommand::kShowHistory}));
 }
 
 }  // namespace

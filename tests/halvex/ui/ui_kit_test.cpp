@@ -126,4 +126,28 @@ TEST(RowLabel, StandsRightOfItsControl) {
   EXPECT_EQ(label->box(), FL_NO_BOX);
 }
 
+// Status texts may hold any file name; one set again unchanged costs no drawing.
+TEST(LiteralLabel, SetTextIsDrawnAsItIsAndRedrawnOnlyWhenItChanges) {
+  Fl_Double_Window window(300, 100);
+  Fl_Box* box = addTextBox(10, 10, 200);
+  window.end();
+  EXPECT_EQ(box->box(), FL_FLAT_BOX);
+  ASSERT_TRUE(ui_test::showAndDraw(&window));
+  const struct {
+    const char* text;
+    const char* label;
+    bool redrawn;
+  } steps[] = {{"", nullptr, false},
+               {"a@b.hxr", "a@@b.hxr", true},
+               {"a@b.hxr", "a@@b.hxr", false},
+               {"@->", "@@->", true},
+               {"", "", true}};
+  for (const auto& step : steps) {
+    setLiteralLabel(box, step.text);
+    EXPECT_STREQ(box->label(), step.label) << step.text;
+    EXPECT_EQ(box->damage() != 0, step.redrawn) << step.text;
+    Fl::flush();
+  }
+}
+
 }  // namespace

@@ -1,0 +1,113 @@
+#include "halvex/engine/replay_feed.h"
+
+#include <ctime>
+
+#include "halvex/core/calendar_cache.h"
+#include "halvex/core/utc_time.h"
+#include "halvex/streams/nmea.h"
+#include "halvex/tracking/node_table.h"
+#include "halvex/tracking/node_trail.h"
+
+namespace {
+
+constexpr int64_t kMsPerSecond = 1000;
+constexpr int64_t kMsPerMinute = 60000;
+constexpr int kFirstCalendarYear = 1900;
+
+/// A time stamp from UTC ms (floor division, so earlier times keep 0 to 999 ms).
+TimeStamp stampOf(int64_t ms) {
+  TimeStamp stamp;
+  stamp.seconds = ms / kMsPerSecond;
+  int64_t rest = ms % kMsPerSecond;
+  if (rest < 0) {
+    rest += kMsPerSecond;
+    --stamp.seconds;
+  }
+  stamp.milliseconds = static_cast<int>(rest);
+  return stamp;
+}
+
+}  // namespace
+
+bool ReplayFeed::open(const std::string& path, std::string* error) {
+  if (!reader_.open(path, error)) return false;
+  fedMs_ = reader_.firstMs();
+  statusFromRecords_ = false;
+  return true;
+}
+
+void ReplayFeed::seek(int64_t ms) {
+  for (NodeRecord* node = table_.chainHead(); node != nullptr; node = node->next) {
+    node->resetTimes();
+    node->hasData = 0;
+  }
+  reader_.stateAt(ms, states_);
+  statusFromRecords_ = false;
+  int64_t newest = 0;
+  for (const TrackState& state : states_) {
+    if (!state.known()) continue;
+    apply(state);
+    if (state.arrivalMs >= newest) {
+      newest = state.arrivalMs;
+      statusFromRecords_ = state.kind == FixKind::kStateRecord;
+    }
+  }
+  trails_.clear();
+  if (trails_.minutes() > 0) {
+    reader_.forEach(ms - trails_.minutes() * kMsPerMinute, ms,
+                    [this](const TrackState& state, unsigned) {
+                      trails_.add(state.id, state.arrivalMs, state.latitude, state.longitude);
+                      return true;
+                    });
+  }
+  fedMs_ = ms;
+}
+
+long ReplayFeed::advance(int64_t ms) {
+  if (ms <= fedMs_) return 0;
+  long applied = 0;
+  reader_.forEach(fedMs_, ms, [this, &applied](const TrackState& state, unsigned) {
+    apply(state);
+    trails_.add(state.id, state.arrivalMs, state.latitude, state.longitude);
+    statusFromRecords_ = state.kind == FixKind::kStateRecord;
+    ++applied;
+    return true;
+  });
+  fedMs_ = ms;
+  return applied;
+}
+
+void ReplayFeed::apply(const TrackState& state) {
+  NodeRecord* node = table_.nodeById(state.id);
+  if (node == nullptr) return;
+  const TimeStamp received = stampOf(state.arrivalMs);
+  if (state.kind == FixKind::kStateRecord) {
+    node->restoreFix(state.latitude, state.longitude, received, nullptr, TimeStamp(), nullptr,
+                     state.status, state.comment1.c_str(), state.comment2.c_str(),
+                     state.name.c_str());
+    return;
+  }
+  // The packet fields as the GPS date and time would have given them: UTC calendar fields read
+  // with the local calendar.
+  const UtcFields fields = utcFields(state.fixMs);
+  std::tm calendar = {};
+  calendar.tm_year = static_cast<int>(fields.year - kFirstCalendarYear);
+  calendar.tm_mon = fields.month - 1;
+  calendar.tm_mday = fields.day;
+  calendar.tm_hour = fields.hour;
+  calendar.tm_min = fields.minute;
+  calendar.tm_sec = fields.second;
+  calendar.tm_isdst = -1;
+  TimeStamp stamp;
+  stamp.seconds = localCalendarTime(calendar);
+  stamp.milliseconds = fields.millisecond;
+  stamp.timezone = static_cast<short>(-calendar.tm_gmtoff / 60);
+  stamp.dstflag = static_cast<short>(calendar.tm_isdst > 0 ? 1 : 0);
+  char dateText[kDateTextSize];
+  formatDateText(dateText, static_cast<long>(fields.year), fields.month, fields.day, fields.hour,
+                 fields.minute,
+                 fields.second + static_cast<double>(fields.millisecond) / kMsPerSecond);
+  node->restoreFix(state.latitude, state.longitude, received, &calendar, stamp, dateText,
+                   state.status, state.comment1.c_str(), state.comment2.c_str(),
+                   state.name.c_str());
+}
