@@ -27,7 +27,12 @@ struct HistorySession::Impl : InputReplacement {
       lastRefresh = now;
       replay->reader().refresh();
     }
-    clock.holdAt(replay->reader().lastMs());
+    // Held at the end of a recording that is still written, the clock goes on when it grows.
+    if (heldAtEnd && replay->reader().lastMs() > clock.nowMs()) {
+      heldAtEnd = false;
+      clock.play();
+    }
+    if (clock.holdAt(replay->reader().lastMs())) heldAtEnd = true;
     replay->advance(clock.nowMs());
     return replay->statusFromRecords();
   }
@@ -39,6 +44,7 @@ struct HistorySession::Impl : InputReplacement {
   ReplayClock clock;
   std::string replayPath;
   ReplayClock::Steady::time_point lastRefresh{};
+  bool heldAtEnd = false;  ///< The clock stopped at the recording's end while playing.
 };
 
 HistorySession::HistorySession(TrackerModel& model, TrackerEngine& engine)
@@ -99,6 +105,7 @@ void HistorySession::stopReplay() {
   impl_->model.trails().clear();
   impl_->replay.reset();
   impl_->clock.pause();
+  impl_->heldAtEnd = false;
 }
 
 void HistorySession::play() {
@@ -111,6 +118,7 @@ void HistorySession::play() {
 }
 
 void HistorySession::pause() {
+  impl_->heldAtEnd = false;
   impl_->clock.pause();
 }
 

@@ -56,11 +56,15 @@ def write_setup(folder):
             f.write(text)
 
 
+RUNNING = []  # trackers to kill when a test fails before it stops them
+
+
 def start_tracker(folder, *options):
     proc = subprocess.Popen([HALVEX, "--headless", "--output-rate", "5pps", *options,
                              os.path.join(folder, "master.cfg")],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=ENV)
     proc.stdout.readline()  # the start-up line
+    RUNNING.append(proc)
     return proc
 
 
@@ -86,6 +90,12 @@ def export(path, fmt, *options):
 
 
 class History(unittest.TestCase):
+    def tearDown(self):
+        while RUNNING:
+            proc = RUNNING.pop()
+            if proc.poll() is None:
+                proc.kill()
+            proc.communicate()
     def test_record_export_and_replay_give_back_the_live_run(self):
         with tempfile.TemporaryDirectory() as folder:
             write_setup(folder)
@@ -123,6 +133,30 @@ class History(unittest.TestCase):
             replay.send_signal(signal.SIGTERM)
             replay.communicate(timeout=10)
             self.assertEqual(records(read(os.path.join(folder, "out.txt"))), live_state)
+
+    def test_a_recording_being_written_is_exported_and_replayed_meanwhile(self):
+        with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as other:
+            write_setup(folder)
+            write_setup(other)
+            track = os.path.join(folder, "track.hxr")
+            live = start_tracker(folder, "--record", track)
+            sender = subprocess.Popen([PKTSEND, "--group", GROUP, "--port", str(PORT), "--ids",
+                                       "1-4", "--count", "800", "--rate", "200", "--start",
+                                       START, "--step", "1", "--quiet"], env=ENV)
+            time.sleep(1.5)
+            result = export(track, "csv")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertGreater(len(result.stdout.splitlines()), 2 + 100)
+            replay = start_tracker(other, "--replay", track, "--speed", "4")
+            sender.wait(timeout=20)
+            time.sleep(0.6)
+            live.send_signal(signal.SIGTERM)
+            out, _ = live.communicate(timeout=10)
+            self.assertIn("recorded 800 fixes", out)
+            live_state = records(read(os.path.join(folder, "out.txt")))
+            # The replay follows the recording as it grows, up to its last fix.
+            self.assertTrue(wait_for(
+                lambda: records(read(os.path.join(other, "out.txt"))) == live_state, 15))
 
     def test_a_killed_recorder_leaves_everything_older_than_a_second(self):
         with tempfile.TemporaryDirectory() as folder:
