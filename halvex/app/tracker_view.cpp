@@ -22,6 +22,7 @@ TrackerView::TrackerView(glDrawSurface* surface, ViewCamera& camera, TrackerMode
   in.table = &model_.nodes();
   in.settings = &model_.settings();
   in.icons = &icons_;
+  in.trails = &model_.trails();
   in.maps = &maps_;
   in.camera = &camera_;
   in.follow = &follow_;

@@ -43,6 +43,8 @@ void applyLine(const FieldFile& file, const std::string& group, const std::strin
     }
   } else if (sameWord(group, "label")) {
     if (sameWord(key, "declutter")) readOnOff(value, settings.labelDeclutter);
+  } else if (sameWord(group, "trail")) {
+    if (sameWord(key, "minutes")) settings.trailMinutes = config::clampToInt(number);
   } else if (sameWord(group, "alert")) {
     if (sameWord(key, "distance")) settings.alertDistance = decimal;
     if (sameWord(key, "alarm")) readOnOff(value, settings.alarm);
@@ -60,5 +62,6 @@ bool readPreferences(const std::string& path, TrackingSettings& settings) {
                   const std::string& value) { applyLine(file, group, key, value, settings); });
   // The close-vehicle choice offers "NONE" and 1 to 9; a count outside would select nothing.
   settings.closeCount = std::clamp(settings.closeCount, 0, TrackingSettings::kMaxCloseCount);
+  settings.trailMinutes = std::clamp(settings.trailMinutes, 0, tracker_defaults::kMaxTrailMinutes);
   return opened;
 }

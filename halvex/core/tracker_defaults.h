@@ -49,4 +49,11 @@ constexpr double kSettingsBadIdle = 10.0;
 constexpr int kTableMediumIdleMs = 4000;
 constexpr int kTableBadIdleMs = 2000;
 
+// Trails: each node's recent track drawn behind its icon.
+
+/// Trail span before the preferences say, minutes.
+constexpr int kTrailMinutes = 10;
+/// Longest trail span a preferences file may set, minutes: a day.
+constexpr int kMaxTrailMinutes = 24 * 60;
+
 }  // namespace tracker_defaults

@@ -160,6 +160,7 @@ bool HistorySession::replayAtEnd() const {
 
 void HistorySession::setTrailMinutes(int minutes) {
   impl_->model.trails().setMinutes(minutes);
+  impl_->model.settings().trailMinutes = impl_->model.trails().minutes();
   // A replay refills the new span from the recording.
   if (impl_->replay && minutes > 0) impl_->replay->seek(impl_->clock.nowMs());
 }

@@ -76,6 +76,7 @@ void TrackerModel::readMapGraphics(const std::string& path) {
 void TrackerModel::readPreferences(const std::string& path) {
   paths_.setFile(MasterKey::PreferenceFile, path);
   ::readPreferences(path, settings_);
+  trails_.setMinutes(settings_.trailMinutes);
   if (listener_ != nullptr) listener_->preferencesRead();
 }
 

@@ -4,7 +4,7 @@
 #include "halvex/core/tracker_defaults.h"
 
 /// The target, chase and close vehicles, the navigation and display modes, the label toggles, the
-/// label declutter and the alert and idle thresholds.
+/// label declutter, the trails' span and the alert and idle thresholds.
 struct TrackingSettings {
   static constexpr int kMaxCloseCount = 9;  ///< Most close vehicles that can be tracked.
   static constexpr int kLabelCount = 4;     ///< Node name, packet comment 1 and 2, GPS text.
@@ -18,7 +18,9 @@ struct TrackingSettings {
   int navigationMode = 2;   ///< 0 centre on target and frame all, 1 centre on target, 2 roam.
   int displayMode = 0;      ///< 0 all nodes, 1 only the target group.
   bool showComment[kLabelCount] = {true, true, true, true};  ///< Labels drawn beside nodes.
-  bool labelDeclutter = true;    ///< Leave out labels that would overlap labels drawn first.
+  bool labelDeclutter = true;  ///< Leave out labels that would overlap labels drawn first.
+  /// Span of the trails drawn behind the nodes, minutes, 0 (no trails) to kMaxTrailMinutes.
+  int trailMinutes = tracker_defaults::kTrailMinutes;
   double alertDistance = 100.0;  ///< Alert distance.
   bool alarm = false;            ///< Sound the alarm.
   double mediumIdle =

@@ -1,12 +1,9 @@
 #include "halvex/view/label_batch.h"
 
 #include <FL/gl.h>
-#include <GL/glx.h>
 
 #include <algorithm>
 #include <cmath>
-
-#include "halvex/maps/map_texture.h"
 
 namespace {
 
@@ -58,13 +55,6 @@ void LabelBatch::begin() {
   glGetFloatv(GL_MODELVIEW_MATRIX, modelView_);
   glGetFloatv(GL_PROJECTION_MATRIX, projection_);
   glGetIntegerv(GL_VIEWPORT, viewport_);
-  // Atlases live in the context that built them: another window's context starts afresh.
-  const void* context = glXGetCurrentContext();
-  if (context != context_) {
-    maskTexture_ = 0;  // its name stood for a texture of the other context
-    maskWidth_ = maskHeight_ = 0;
-    context_ = context;
-  }
   words_.beginFrame();
 }
 
@@ -197,25 +187,6 @@ void LabelBatch::dropLabel() {
   labels_.pop_back();
 }
 
-void LabelBatch::prepareMaskTexture(int width, int height) {
-  if (maskTexture_ != 0 && width <= maskWidth_ && height <= maskHeight_) return;
-  int w = 1, h = 1;
-  while (w < width) w *= 2;
-  while (h < height) h *= 2;
-  if (maskTexture_ == 0) {
-    // Map textures take their names from the one counter without generating them: so does this.
-    maskTexture_ = static_cast<unsigned>(takeTextureId());
-  }
-  glBindTexture(GL_TEXTURE_2D, maskTexture_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, w, h, 0, GL_ALPHA, GL_UNSIGNED_BYTE, nullptr);
-  maskWidth_ = w;
-  maskHeight_ = h;
-}
-
 void LabelBatch::draw() {
   // The labels' pixels within the view, set into one mask.
   int left = viewport_[0] + viewport_[2], bottom = viewport_[1] + viewport_[3];
@@ -253,46 +224,21 @@ void LabelBatch::draw() {
 
   glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  prepareMaskTexture(viewport_[2], viewport_[3]);
-  glBindTexture(GL_TEXTURE_2D, maskTexture_);
+  maskTexture_.bind(viewport_[2], viewport_[3], GL_ALPHA);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
   glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_ALPHA, GL_UNSIGNED_BYTE, mask_.data());
+  const int x = left - viewport_[0], y = bottom - viewport_[1];
+  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_ALPHA, GL_UNSIGNED_BYTE, mask_.data());
 
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(viewport_[0], viewport_[0] + viewport_[2], viewport_[1], viewport_[1] + viewport_[3], -1,
-          1);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
   for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_CULL_FACE, GL_FOG, GL_BLEND}) glDisable(cap);
-  glEnable(GL_TEXTURE_2D);
   // Mask texels are fully inked or clear: the clear ones are discarded, nothing is blended.
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.5f);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glColor4f(0, 0, 0, 1);
-  const float u = static_cast<float>(width) / maskWidth_;
-  const float v = static_cast<float>(height) / maskHeight_;
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 0);
-  glVertex2i(left, bottom);
-  glTexCoord2f(u, 0);
-  glVertex2i(right, bottom);
-  glTexCoord2f(u, v);
-  glVertex2i(right, top);
-  glTexCoord2f(0, v);
-  glVertex2i(left, top);
-  glEnd();
-
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  maskTexture_.drawTexels(viewport_, x, y, x + width, y + height);
   glPopClientAttrib();
   glPopAttrib();
   inks_.clear();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "halvex/view/glyph_atlas.h"
+#include "halvex/view/overlay_texture.h"
 #include "halvex/view/word_cache.h"
 
 /// One node's label in a frame: its node and its box in window pixels (x right, y up).
@@ -62,20 +63,16 @@ class LabelBatch {
   /// Adds a block of ink to the label begun last and grows its box.
   void addInk(int left, int bottom, int width, int height, const unsigned char* texels, int stride,
               int u, int v);
-  /// The view's mask texture, made (or made larger) for a viewport of width x height.
-  void prepareMaskTexture(int width, int height);
   float modelView_[16] = {};   ///< column-major, as read at begin()
   float projection_[16] = {};  ///< column-major, as read at begin()
   int viewport_[4] = {0, 0, 0, 0};
-  bool active_ = false;            ///< Rendering (not picking) since begin().
-  const void* context_ = nullptr;  ///< The context the atlases were built in.
+  bool active_ = false;  ///< Rendering (not picking) since begin().
   GlyphAtlasCache atlases_;
   WordCache words_;
   std::vector<WordCache::Piece> pieces_;  ///< The words of the text being added.
   std::vector<Ink> inks_;
   std::vector<unsigned char> mask_;  ///< The frame's labels, one byte a pixel.
-  unsigned maskTexture_ = 0;         ///< In context_.
-  int maskWidth_ = 0, maskHeight_ = 0;
+  OverlayTexture maskTexture_;
   std::vector<LabelBox> labels_;
 };
 

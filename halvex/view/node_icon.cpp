@@ -136,12 +136,17 @@ void NodeIcon::setStatus(int status) {
   status_ = status;
 }
 
+const NodeIconLook& NodeIcon::statusLook(int status) const {
+  // Any other number counts as lost, as the node table reads state records.
+  return looks_[status == NodeRecord::kAlive  ? NodeRecord::kAlive
+                : status == NodeRecord::kIdle ? NodeRecord::kIdle
+                                              : NodeRecord::kLost];
+}
+
 NodeIconLook NodeIcon::appearance(int64_t counter, int64_t frequency) const {
   const NodeIconLook& normal = looks_[NodeRecord::kAlive];
   if (status_ == NodeRecord::kAlive) return normal;
-  // Any other number counts as lost, as the node table reads state records.
-  const NodeIconLook& marked =
-      looks_[status_ == NodeRecord::kIdle ? NodeRecord::kIdle : NodeRecord::kLost];
+  const NodeIconLook& marked = statusLook(status_);
   double b = 0;
   if (frequency > 0) {
     int64_t phase = counter % frequency;

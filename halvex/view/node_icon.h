@@ -59,6 +59,8 @@ class NodeIcon {
   const std::string& kindWord() const { return kindWord_; }
   const std::string& imagePath() const { return imagePath_; }
   const NodeIconLook& look(int status) const { return looks_[status]; }
+  /// The look of node status `status` without the pulse: 0 alive, 1 idle, any other lost.
+  const NodeIconLook& statusLook(int status) const;
   double x() const { return x_; }
   double y() const { return y_; }
   int status() const { return status_; }

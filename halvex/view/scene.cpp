@@ -14,6 +14,7 @@
 #include "halvex/maps/map_layer.h"
 #include "halvex/tracking/node_role.h"
 #include "halvex/tracking/node_table.h"
+#include "halvex/tracking/node_trail.h"
 #include "halvex/tracking/ring_marker.h"
 #include "halvex/tracking/tracking_settings.h"
 #include "halvex/view/follow_frame.h"
@@ -31,6 +32,7 @@ constexpr GLfloat kLightDiffuse[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 constexpr double kDepthScale = 1.0 / 4294967296.0;  ///< Hit depth units per 1.0 (2^-32).
 constexpr int kHitHeaderWords = 3;                  ///< Name count, minimum and maximum depth.
 constexpr double kMarkerIntensity = 1.0;
+constexpr int64_t kMsPerSecond = 1000;
 
 /// The selection buffer of the picking pass.
 GLuint gSelection[kSelectionWords];
@@ -116,20 +118,16 @@ void SceneFrame::setUpLights() {
   glLightfv(GL_LIGHT1, GL_DIFFUSE, kLightDiffuse);
 }
 
-void SceneFrame::drawNodes(const DrawContext& context) {
+void SceneFrame::drawNodes(const DrawContext& context, bool pick) {
   NodeTable* table = inputs_.table;
   const TrackingSettings* settings = inputs_.settings;
   NodeIconSet* icons = inputs_.icons;
   if (!table || !settings || !icons) return;
   const bool fromRecords = inputs_.statusFromRecords && inputs_.statusFromRecords();
   const WallTime now = table->now();
-  LabelBatch& labels = labelBatch();
-  labels.begin();
-  labelRoles_.clear();
-  // The node whose icon holds the ground point under the pointer always shows its label.
-  const double pointerX = inputs_.pointerLongitude ? *inputs_.pointerLongitude : ownLongitude_;
-  const double pointerY = inputs_.pointerLatitude ? *inputs_.pointerLatitude : ownLatitude_;
-  int underPointerId = LabelDeclutter::kNoPointer;
+  const bool withTrails = !pick && inputs_.trails && inputs_.trails->minutes() > 0;
+  shown_.clear();
+  trailNodes_.clear();
   for (int position = 0; position < table->count(); ++position) {
     NodeRecord* node = table->nodeAt(position);
     if (!node) continue;
@@ -140,25 +138,45 @@ void SceneFrame::drawNodes(const DrawContext& context) {
       node->computeStatusLocked(now);
       node->computeAgeLocked(now);
     }
-    const int status = node->status;
-    const double longitude = node->longitude;
-    const double latitude = node->latitude;
+    shown_.push_back({node, role, node->status, node->longitude, node->latitude});
     node->unlock();
-    NodeIcon* roleIcon = icons->role(role.roleIcon);
-    if (roleIcon) {
-      roleIcon->setPosition(longitude, latitude);
-      roleIcon->setStatus(status);
-      roleIcon->drawOverlay(context, *settings, *node, false);
+    const NodeIcon* base = withTrails ? icons->baseFor(*node) : nullptr;
+    if (base) {
+      const NodeIconLook& look = base->statusLook(shown_.back().status);
+      trailNodes_.push_back({node->id, static_cast<float>(look.red), static_cast<float>(look.green),
+                             static_cast<float>(look.blue)});
     }
-    if (NodeIcon* base = icons->baseFor(*node)) {
-      base->setPosition(longitude, latitude);
-      base->setStatus(status);
+  }
+  // Under the icons, so that every icon stays readable over the lines.
+  if (withTrails) {
+    trailDraw_.draw(context, *inputs_.trails, trailNodes_,
+                    now.seconds * kMsPerSecond + now.milliseconds);
+  }
+
+  LabelBatch& labels = labelBatch();
+  labels.begin();
+  labelRoles_.clear();
+  // The node whose icon holds the ground point under the pointer always shows its label.
+  const double pointerX = inputs_.pointerLongitude ? *inputs_.pointerLongitude : ownLongitude_;
+  const double pointerY = inputs_.pointerLatitude ? *inputs_.pointerLatitude : ownLatitude_;
+  int underPointerId = LabelDeclutter::kNoPointer;
+  for (const ShownNode& shown : shown_) {
+    NodeRecord& node = *shown.node;
+    NodeIcon* roleIcon = icons->role(shown.role.roleIcon);
+    if (roleIcon) {
+      roleIcon->setPosition(shown.longitude, shown.latitude);
+      roleIcon->setStatus(shown.status);
+      roleIcon->drawOverlay(context, *settings, node, false);
+    }
+    if (NodeIcon* base = icons->baseFor(node)) {
+      base->setPosition(shown.longitude, shown.latitude);
+      base->setStatus(shown.status);
       const size_t labelsBefore = labels.labels().size();
-      base->draw(context, *settings, *node, roleIcon, true);
-      if (labels.labels().size() > labelsBefore) labelRoles_.push_back(role);
-      if (std::fabs(pointerX - longitude) <= base->halfSize() &&
-          std::fabs(pointerY - latitude) <= base->halfSize()) {
-        underPointerId = node->id;
+      base->draw(context, *settings, node, roleIcon, true);
+      if (labels.labels().size() > labelsBefore) labelRoles_.push_back(shown.role);
+      if (std::fabs(pointerX - shown.longitude) <= base->halfSize() &&
+          std::fabs(pointerY - shown.latitude) <= base->halfSize()) {
+        underPointerId = node.id;
       }
     }
   }
@@ -279,7 +297,7 @@ void SceneFrame::drawFrame(const DrawContext& given) {
 
   // 12. Nodes, then the ring markers.
   glDepthFunc(GL_LESS);
-  drawNodes(context);
+  drawNodes(context, pick);
   if (inputs_.table) {
     for (RingMarker* marker = inputs_.table->firstMarker(); marker; marker = marker->nextMarker()) {
       drawRingMarker(*marker, context, kMarkerIntensity);

@@ -1,5 +1,6 @@
 // The frame of the three-dimensional view: navigation, camera, lights, maps, the pointer readout,
-// the nodes with their icons and labels, the ring markers, and the picking pass around them.
+// the nodes with their trails, icons and labels, the ring markers, and the picking pass around
+// them.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +12,14 @@
 #include "common/geodesy/readout.h"
 #include "halvex/tracking/node_role.h"
 #include "halvex/view/label_declutter.h"
+#include "halvex/view/trail_draw.h"
 
 class MapGraphics;
 class MapLayer;
 class NodeIconSet;
+class NodeRecord;
 class NodeTable;
+class TrailStore;
 class ViewCamera;
 struct DrawContext;
 struct FollowState;
@@ -63,6 +67,7 @@ struct SceneInputs {
   NodeTable* table = nullptr;                  ///< Nodes and ring markers.
   const TrackingSettings* settings = nullptr;  ///< Roles, display mode, label switches.
   NodeIconSet* icons = nullptr;                ///< Icons built from the node graphics file.
+  const TrailStore* trails = nullptr;          ///< Each node's recent track, drawn behind it.
   const std::vector<std::unique_ptr<MapLayer>>* maps = nullptr;  ///< From the map graphics file.
   ViewCamera* camera = nullptr;   ///< Null: the draw context's camera.
   FollowState* follow = nullptr;  ///< Navigation state; null skips the navigation step.
@@ -99,10 +104,19 @@ class SceneFrame {
  private:
   /// Lights and blending after the camera (so that the lights turn with the ground).
   void setUpLights();
-  /// The nodes in table order with their role and base icons; their labels after them.
-  void drawNodes(const DrawContext& context);
+  /// The nodes' trails, then the nodes in table order with their role and base icons; their
+  /// labels after them. A picking pass draws no trails.
+  void drawNodes(const DrawContext& context, bool pick);
   /// Decides which of the frame's labels are drawn (the declutter) and draws them.
   void drawLabels(int underPointerId);
+
+  /// A node the frame draws, as read under its lock.
+  struct ShownNode {
+    NodeRecord* node;
+    RoleChoice role;
+    int status;
+    double longitude, latitude;
+  };
 
   SceneInputs inputs_;
   geodesy::Readout readout_;
@@ -112,4 +126,7 @@ class SceneFrame {
   std::vector<LabelCandidate> candidates_;  ///< One per label of the frame, reused.
   std::vector<int> candidateLabels_;        ///< The batch's label of each candidate.
   std::vector<RoleChoice> labelRoles_;      ///< The role of each label of the batch.
+  std::vector<ShownNode> shown_;            ///< The frame's nodes, reused.
+  std::vector<TrailNode> trailNodes_;       ///< The frame's trails, reused.
+  TrailDraw trailDraw_;
 };

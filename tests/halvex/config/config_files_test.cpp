@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "halvex/config/io_definitions.h"
@@ -268,6 +269,20 @@ TEST(PreferencesTest, UnlistedWordsAndMalformedLinesChangeNothing) {
   EXPECT_TRUE(settings.labelDeclutter);
   EXPECT_FALSE(readPreferences(temp.missing(), settings));
   EXPECT_EQ(settings.closeCount, defaults.closeCount);
+}
+
+TEST(PreferencesTest, TrailMinutesWithinADay) {
+  ScratchDir temp;
+  const std::pair<const char*, int> cases[] = {
+      {"trail minutes 30\n", 30}, {"TRAIL Minutes 0\n", 0},      {"trail minutes 99999\n", 1440},
+      {"trail minutes -3\n", 0},  {"trail minutes\n", 10},       {"trail minutes 5 6\n", 10},
+      {"trail seconds 30\n", 10}, {"label declutter off\n", 10},
+  };
+  for (const auto& [line, minutes] : cases) {
+    TrackingSettings settings;
+    readPreferences(temp.write("prefs", line), settings);
+    EXPECT_EQ(settings.trailMinutes, minutes) << line;
+  }
 }
 
 // ---- node graphics

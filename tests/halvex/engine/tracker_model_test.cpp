@@ -27,7 +27,9 @@ class TrackerModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_.write("nodes.txt", "1 Alpha\n2 Bravo\n7 Seven\n");
-    dir_.write("prefs.txt", "target id 7\nchase id 1\nprox number 12\ntrack mode TARGETGROUP\n");
+    dir_.write("prefs.txt",
+               "target id 7\nchase id 1\nprox number 12\ntrack mode TARGETGROUP\n"
+               "trail minutes 25\n");
     dir_.write("icons.txt",
                "D dot.jpg 1 2 3 1 0 0 0 1 0 0 0 1\n"
                "I07 seven.jpg 4 4 4 1 1 1 1 1 1 1 1 1 on\n"
@@ -68,6 +70,7 @@ TEST_F(TrackerModelTest, ReadsEveryNamedFileInOrder) {
   EXPECT_EQ(model_.settings().targetId, 7);
   EXPECT_EQ(model_.settings().closeCount, 9);
   EXPECT_EQ(model_.settings().navigationMode, 1);
+  EXPECT_EQ(model_.trails().minutes(), 25);
   EXPECT_EQ(model_.choiceIndexOf(7), 2);
   EXPECT_EQ(model_.choiceIndexOf(5), -1);
   EXPECT_EQ(model_.ioDefinitions().inputMode, IoDefinitions::kInputLocalState);
