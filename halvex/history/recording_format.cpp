@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "common/version.h"
-#include "halvex/history/recording_writer.h"
 #include "halvex/core/utc_time.h"
+#include "halvex/history/recording_writer.h"
 
 namespace recording {
 

@@ -22,7 +22,7 @@ namespace {
 /// 2026-03-08 01:59:50 UTC: read as New York time (as packet times are), ten seconds before the
 /// hour that summer time skips.
 constexpr int64_t kT0 = 1772935190000;
-constexpr int64_t kArrivalLag = 200;    // ms from a fix to its arrival in the recordings below
+constexpr int64_t kArrivalLag = 200;  // ms from a fix to its arrival in the recordings below
 
 /// A tracker model with three nodes, an engine and the history session driving both.
 struct Tracker {
