@@ -1,8 +1,12 @@
 #include "halvex/project/csv_group.h"
 
+#include <strings.h>
+
 #include <cstdio>
 
+#include "halvex/config/field_file.h"
 #include "halvex/project/column_attributes_dialog.h"
+#include "halvex/project/project_file.h"
 #include "halvex/project/project_prompts.h"
 
 namespace {
@@ -44,7 +48,30 @@ void CsvGroup::setPending(const std::string& path) {
   enteredName_.clear();
 }
 
+void CsvGroup::readSection(FieldFile& file) {
+  std::string first, number, attributes;
+  while (file.nextLine()) {
+    if (!file.fieldText(0, first)) continue;
+    if (strcasecmp(first.c_str(), "END") == 0) return;
+    // "column N ATTRIBUTES": the three words a project line holds at most.
+    if (first == "column" && file.fieldText(1, number) && file.fieldText(2, attributes)) {
+      columnLines_.push_back(first + " " + number + " " + attributes);
+    } else if (dataSetPath_.empty()) {
+      dataSetPath_ = first;
+      dataSetName_ = fileNamePart(first);
+    }
+  }
+}
+
+void CsvGroup::writeSection(std::FILE* out) {
+  if (dataSetPath_.empty()) return;
+  std::fprintf(out, "BEGIN %s\n\t%s\n", projectSectionName(kCsvGroup), dataSetPath_.c_str());
+  for (const std::string& line : columnLines_) std::fprintf(out, "\t%s\n", line.c_str());
+  std::fputs("END\n", out);
+}
+
 void CsvGroup::takePending() {
+  columnLines_.clear();  // they described the data set this one replaces
   dataSetPath_ = pendingPath_;
   dataSetName_ = pendingName_;
   modified_ = false;

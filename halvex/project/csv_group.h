@@ -11,8 +11,11 @@
 class ColumnAttributesDialog;
 class ProjectPrompts;
 
-/// Group 3 of a project ("CSV_group"). It names one CSV file, offers the column attributes
-/// dialog for a new one, and stores nothing in the project file.
+/// Group 3 of a project ("CSV_group"). It names one CSV file and offers the column attributes
+/// dialog for a new one. In the project file its section holds the data set's path on a line of
+/// its own ("\tPATH", as the local-state section writes its paths) and one line per described
+/// column ("\tcolumn N ATTRIBUTES", kept and written back as read); a project without a data set
+/// writes no section, and a reader that skips the section reads the rest of the file as before.
 class CsvGroup : public ProjectGroup {
  public:
   /// The group asks through `prompts` (kept, must outlive the group).
@@ -26,6 +29,13 @@ class CsvGroup : public ProjectGroup {
   void createDataSet();
   /// Asks for an existing CSV file and names it as the data set (menu "load", "data set csv ").
   void attachDataSet();
+
+  /// Reads the section: the data set's path and its column lines, up to "END".
+  void readSection(FieldFile& file) override;
+  /// Writes the section when a data set is named.
+  void writeSection(std::FILE* out) override;
+  /// The column lines read from the project ("column N ATTRIBUTES"), in file order.
+  const std::vector<std::string>& columnLines() const { return columnLines_; }
 
   /// Prints the picked name with the data set's; keeps it for lastPick().
   void pick(uint32_t name) override;
@@ -59,7 +69,8 @@ class CsvGroup : public ProjectGroup {
   std::string dataSetPath_;
   std::string pendingName_;
   std::string pendingPath_;
-  std::string enteredName_;  ///< The name last entered in the name dialog.
+  std::string enteredName_;               ///< The name last entered in the name dialog.
+  std::vector<std::string> columnLines_;  ///< Column attributes as the project holds them.
   bool modified_ = false;
   uint32_t lastPick_ = 0;
   std::vector<std::unique_ptr<ColumnAttributesDialog>> dialogs_;

@@ -14,6 +14,7 @@
 #include "common/platform/paths.h"
 #include "halvex/config/field_file.h"
 #include "halvex/gl/draw_context.h"
+#include "halvex/project/csv_group.h"
 #include "halvex/project/local_state_group.h"
 #include "halvex/streams/state_file_element.h"
 #include "tests/halvex/project/projects_fixture.h"
@@ -456,6 +457,49 @@ TEST_F(Projects, LoadStateFileListsTheChosenFileOnce) {
   local()->loadStateFile();
   EXPECT_EQ(local()->count(), 1);
   EXPECT_FALSE(manager_.modified()) << "a path listed already changes nothing";
+}
+
+// ---- the CSV data set's section ----
+
+TEST(CsvSection, PathAndColumnLinesReadBackAndTheRestOfTheProjectStillReads) {
+  ScratchDir dir;
+  const std::string text =
+      "BEGIN CSV_group\n\treports/day1.csv\n\tcolumn 20 filter%20key\n"
+      "\tcolumn 19 label\nEND\nBEGIN LOCAL_STATE_group\n\tstate.txt\nEND\n";
+  const std::string path = dir.write("field.mpr", text);
+  ScriptedPrompts prompts;
+  CsvGroup csv(prompts);
+  LocalStateGroup local(prompts);
+  ProjectGroups groups{};
+  groups[kCsvGroup] = &csv;
+  groups[kLocalStateGroup] = &local;
+  ASSERT_TRUE(readProjectFile(path, groups));
+  EXPECT_EQ(csv.dataSetPath(), "reports/day1.csv");
+  EXPECT_EQ(csv.dataSetName(), "day1.csv");
+  EXPECT_EQ(csv.columnLines(),
+            (std::vector<std::string>{"column 20 filter%20key", "column 19 label"}));
+  EXPECT_EQ(local.count(), 1) << "the section after it is read as before";
+
+  // Written back after the local-state section, as it was read.
+  ASSERT_EQ(writeProjectFile(path, groups), ProjectWrite::kWritten);
+  EXPECT_EQ(dir.read("field.mpr"),
+            "BEGIN LOCAL_STATE_group\n\tstate.txt\nEND\n"
+            "BEGIN CSV_group\n\treports/day1.csv\n\tcolumn 20 filter%20key\n"
+            "\tcolumn 19 label\nEND\n");
+
+  // A reader that skips the section (no CSV group) still reads the state file after it.
+  LocalStateGroup older(prompts);
+  ProjectGroups skipping{};
+  skipping[kLocalStateGroup] = &older;
+  ASSERT_TRUE(readProjectFile(dir.write("old.mpr", text), skipping));
+  EXPECT_EQ(older.count(), 1);
+
+  // Without a data set the group writes nothing, as projects always had it.
+  CsvGroup empty(prompts);
+  ProjectGroups none{};
+  none[kCsvGroup] = &empty;
+  ASSERT_EQ(writeProjectFile(path, none), ProjectWrite::kWritten);
+  EXPECT_EQ(dir.read("field.mpr"), "");
 }
 
 }  // namespace

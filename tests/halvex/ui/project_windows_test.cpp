@@ -486,14 +486,15 @@ TEST(ProjectsWithRealGroups, NewDataSetWithoutAProjectShowsOnlyTheProjectRequire
   ASSERT_EQ(prompts.log.size(), 1u);
   EXPECT_EQ(prompts.log[0].rfind("choose: You must have a project open", 0), 0u);
 
-  // With a project, the data set marks it modified and the CSV group stores nothing.
+  // With a project, the data set marks it modified and the CSV group stores its path.
   ScratchDir dir;
   manager.openPath(dir.path("p.mpr"));
   prompts.names.push_back(ScriptedPrompts::entry(dir.dir(), "d.csv"));
   dynamic_cast<CsvGroup*>(manager.group(kCsvGroup))->newDataSet();
   EXPECT_TRUE(manager.modified());
   ASSERT_TRUE(manager.writeProject());
-  EXPECT_EQ(dir.read("p.mpr"), "BEGIN LOCAL_STATE_group\nEND\n");
+  EXPECT_EQ(dir.read("p.mpr"), "BEGIN LOCAL_STATE_group\nEND\nBEGIN CSV_group\n\t" +
+                                   dir.path("d.csv") + "\nEND\n");
 }
 
 // ---- local-state group drawing ----
