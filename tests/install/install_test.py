@@ -98,8 +98,12 @@ class InstalledPrograms(unittest.TestCase):
                                    text=True)
         try:
             self.assertTrue(wait_for(drawn, 60), "nothing drawn")
-            found = subprocess.run(["xdotool", "search", "--name", "Wayloom"],
-                                   capture_output=True, text=True).stdout.split()
+            # The map may be cached before the window is mapped: wait for the window too.
+            def windows():
+                return subprocess.run(["xdotool", "search", "--name", "Wayloom"],
+                                      capture_output=True, text=True).stdout.split()
+            wait_for(windows, 20)
+            found = windows()
             self.assertTrue(found and close_window(found[0]))
             out, _ = tracker.communicate(timeout=20)
         finally:
