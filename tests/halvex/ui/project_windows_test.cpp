@@ -493,8 +493,8 @@ TEST(ProjectsWithRealGroups, NewDataSetWithoutAProjectShowsOnlyTheProjectRequire
   dynamic_cast<CsvGroup*>(manager.group(kCsvGroup))->newDataSet();
   EXPECT_TRUE(manager.modified());
   ASSERT_TRUE(manager.writeProject());
-  EXPECT_EQ(dir.read("p.mpr"), "BEGIN LOCAL_STATE_group\nEND\nBEGIN CSV_group\n\t" +
-                                   dir.path("d.csv") + "\nEND\n");
+  EXPECT_EQ(dir.read("p.mpr"),
+            "BEGIN LOCAL_STATE_group\nEND\nBEGIN CSV_group\n\t" + dir.path("d.csv") + "\nEND\n");
 }
 
 // ---- local-state group drawing ----
