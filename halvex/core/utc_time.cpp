@@ -118,6 +118,21 @@ int64_t utcDaysFromCivil(int64_t year, int month, int day) {
   return era * kDaysPerEra + dayOfEra - kEpochDayOfEra0;
 }
 
+int64_t utcMsOfFields(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
+                      int64_t second, int64_t millisecond) {
+  const int64_t months = month - 1;
+  const int64_t carried = floorDiv(months, 12);
+  const int monthOfYear = static_cast<int>(months - carried * 12) + 1;
+  const int64_t days = utcDaysFromCivil(year + carried, monthOfYear, 1) + day - 1;
+  return ((days * 24 + hour) * 60 + minute) * 60 * kMsPerSecond + second * kMsPerSecond +
+         millisecond;
+}
+
+void utcSplitMs(int64_t ms, int64_t& seconds, int& milliseconds) {
+  seconds = floorDiv(ms, kMsPerSecond);
+  milliseconds = static_cast<int>(ms - seconds * kMsPerSecond);
+}
+
 UtcFields utcFields(int64_t ms) {
   UtcFields f;
   const int64_t days = floorDiv(ms, kMsPerDay);

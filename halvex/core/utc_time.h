@@ -20,6 +20,14 @@ struct UtcFields {
 /// Days since 1970-01-01 of the date year-month-day (month 1 to 12, day 1 to 31).
 int64_t utcDaysFromCivil(int64_t year, int month, int day);
 
+/// UTC ms since 1970 of calendar fields, each carried over into the next as the calendar
+/// conversion does (month 13 is January of the next year, day 0 the last of the month before).
+int64_t utcMsOfFields(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
+                      int64_t second, int64_t millisecond);
+
+/// Splits `ms` (UTC ms since 1970) into whole seconds and 0 to 999 ms, also before 1970.
+void utcSplitMs(int64_t ms, int64_t& seconds, int& milliseconds);
+
 /// The calendar fields of `ms` (UTC ms since 1970; earlier times are negative).
 UtcFields utcFields(int64_t ms);
 

@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-namespace {
-constexpr int64_t kMsPerSecond = 1000;
-}
+#include "halvex/core/utc_time.h"
 
 int64_t ReplayClock::nowMs(Steady::time_point at) const {
   if (!playing_) return anchorMs_;
@@ -13,15 +11,9 @@ int64_t ReplayClock::nowMs(Steady::time_point at) const {
 }
 
 WallTime ReplayClock::now() const {
-  const int64_t ms = nowMs();
-  // Floor division, so that times before 1970 keep milliseconds within 0 to 999.
-  int64_t seconds = ms / kMsPerSecond;
-  int64_t rest = ms % kMsPerSecond;
-  if (rest < 0) {
-    rest += kMsPerSecond;
-    --seconds;
-  }
-  return WallTime{seconds, static_cast<int>(rest)};
+  WallTime now{};
+  utcSplitMs(nowMs(), now.seconds, now.milliseconds);
+  return now;
 }
 
 void ReplayClock::setMs(int64_t ms) {

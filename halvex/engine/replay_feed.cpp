@@ -14,16 +14,10 @@ constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kMsPerMinute = 60000;
 constexpr int kFirstCalendarYear = 1900;
 
-/// A time stamp from UTC ms (floor division, so earlier times keep 0 to 999 ms).
+/// A time stamp from UTC ms.
 TimeStamp stampOf(int64_t ms) {
   TimeStamp stamp;
-  stamp.seconds = ms / kMsPerSecond;
-  int64_t rest = ms % kMsPerSecond;
-  if (rest < 0) {
-    rest += kMsPerSecond;
-    --stamp.seconds;
-  }
-  stamp.milliseconds = static_cast<int>(rest);
+  utcSplitMs(ms, stamp.seconds, stamp.milliseconds);
   return stamp;
 }
 

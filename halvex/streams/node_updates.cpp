@@ -21,11 +21,6 @@ constexpr long kMaxYear = 9999;
 constexpr long kMaxMonths = 1200;
 constexpr long kMaxDays = 40000;
 
-/// Floor division and its remainder (0 to divisor - 1) for a positive divisor.
-int64_t floorDiv(int64_t value, int64_t divisor) {
-  return value / divisor - (value % divisor < 0 ? 1 : 0);
-}
-
 /// UTC ms of a GPZDA date and time, its fields out of range carried over as the calendar
 /// conversion would (month 13 is January of the next year); `fallback` when they are absurd.
 int64_t zdaUtcMs(const ZdaFix& zda, int64_t fallback) {
@@ -33,13 +28,8 @@ int64_t zdaUtcMs(const ZdaFix& zda, int64_t fallback) {
       zda.day < -kMaxDays || zda.day > kMaxDays || !(zda.seconds >= 0 && zda.seconds < 100)) {
     return fallback;
   }
-  const int64_t months = static_cast<int64_t>(zda.month) - 1;
-  const int64_t year = zda.year + floorDiv(months, 12);
-  const int month = static_cast<int>(months - floorDiv(months, 12) * 12) + 1;
-  const int64_t days = utcDaysFromCivil(year, month, 1) + zda.day - 1;
-  const int64_t seconds =
-      days * 86400 + zda.hour * 3600LL + zda.minute * 60LL + static_cast<int64_t>(zda.seconds);
-  return seconds * kMsPerSecond + zda.time.milliseconds;
+  return utcMsOfFields(zda.year, zda.month, zda.day, zda.hour, zda.minute,
+                       static_cast<int64_t>(zda.seconds), zda.time.milliseconds);
 }
 
 /// UTC seconds of a time a state record carries: its writer turned the GPS date and time (UTC)
