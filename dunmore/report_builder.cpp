@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -55,9 +56,25 @@ bool readGridReference(const std::string& text, GridReference& grid) {
          readNumber(p, grid.northing);
 }
 
-std::string gridReferenceMgrs(const GridReference& grid) {
+std::string gridZoneOf(const std::string& zone) {
+  const size_t first = zone.find_first_not_of(" \t");
+  const size_t last = zone.find_last_not_of(" \t");
+  if (first == std::string::npos) return kGridZone;
+  const std::string word = zone.substr(first, last - first + 1);
+  // One or two digits for zones 1 to 60, then a latitude band C to X without I and O.
+  const size_t digits = word.find_first_not_of("0123456789");
+  if (digits == 0 || digits > 2 || digits + 1 != word.size()) return kGridZone;
+  const int number = std::atoi(word.substr(0, digits).c_str());
+  const char band = static_cast<char>(std::toupper(static_cast<unsigned char>(word[digits])));
+  if (number < 1 || number > 60 || band < 'C' || band > 'X' || band == 'I' || band == 'O') {
+    return kGridZone;
+  }
+  return std::to_string(number) + band;
+}
+
+std::string gridReferenceMgrs(const GridReference& grid, const std::string& zone) {
   char text[256];
-  std::snprintf(text, sizeof text, "%s%s%05d%05d", kGridZone, grid.square.c_str(), grid.easting,
+  std::snprintf(text, sizeof text, "%s%s%05d%05d", zone.c_str(), grid.square.c_str(), grid.easting,
                 grid.northing);
   return text;
 }
@@ -94,7 +111,7 @@ void ReportBuilder::takeAtPhrase(Report& report, const std::string& phrase,
   report.easting = grid.easting;
   report.northing = grid.northing;
   report.zval = 0;
-  const std::string mgrs = gridReferenceMgrs(grid);
+  const std::string mgrs = gridReferenceMgrs(grid, gridZoneOf(set_.field(kZoneField).text()));
   double lat = 0, lon = 0;
   if (const long error = geodesy::mgrsToGeodetic(mgrs.c_str(), lat, lon)) {
     lat = lon = 0;

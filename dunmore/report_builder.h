@@ -11,7 +11,7 @@
 
 namespace dunmore {
 
-/// Every grid reference is taken in this grid zone.
+/// A grid reference is taken in this grid zone unless its report names another.
 inline constexpr const char kGridZone[] = "38S";
 
 /// A grid reference as written: "GR <square letters> <easting> <northing>".
@@ -26,8 +26,13 @@ struct GridReference {
 /// are there.
 bool readGridReference(const std::string& text, GridReference& grid);
 
-/// The MGRS text of a grid reference in kGridZone, easting and northing as five digits each.
-std::string gridReferenceMgrs(const GridReference& grid);
+/// The grid zone designator `zone` names ("11S", "11s", "4Q"; blanks around it ignored), in
+/// capitals; kGridZone when it names none (empty, "NONE", "Kestrel 4", "61S", "38I").
+std::string gridZoneOf(const std::string& zone);
+
+/// The MGRS text of a grid reference in `zone` (a designator gridZoneOf gave), easting and
+/// northing as five digits each.
+std::string gridReferenceMgrs(const GridReference& grid, const std::string& zone = kGridZone);
 
 /// The grammar's actions on the report set.
 class ReportBuilder {

@@ -105,6 +105,21 @@ TEST(CastGrammar, GridReferenceThatDoesNotConvert) {
   EXPECT_NE(later.latitude, 0);
 }
 
+TEST(CastGrammar, GridReferencesTakeTheReportsZone) {
+  const struct {
+    const char* zone;
+    const char* designator;
+  } zones[] = {{"11S", "11S"},  {" 11s ", "11S"},     {"4Q", "4Q"},   {"", "38S"},
+               {"NONE", "38S"}, {"61S", "38S"},       {"0S", "38S"},  {"38I", "38S"},
+               {"11", "38S"},   {"Kestrel 4", "38S"}, {"111S", "38S"}};
+  for (const auto& z : zones) EXPECT_EQ(dunmore::gridZoneOf(z.zone), z.designator) << z.zone;
+  // GeoConvert: 11SNS0560110018 is 32.6277177 -116.9402864 (cell centre, half a metre off).
+  const Report r = only("120623Mar ZONE 11S checkpoint at GR NS 05601 10018. Quiet.");
+  EXPECT_EQ(r.gridError, 0);
+  EXPECT_NEAR(r.latitude, 32.6277177, 1e-5);
+  EXPECT_NEAR(r.longitude, -116.9402864, 1e-5);
+}
+
 TEST(CastGrammar, ReadsGridReferenceFields) {
   dunmore::GridReference g;
   ASSERT_TRUE(dunmore::readGridReference("GR MB 1234 56789 extra", g));
