@@ -9,6 +9,8 @@
 #include "halvex/config/master_config.h"
 #include "halvex/config/node_graphics.h"
 #include "halvex/core/tracker_defaults.h"
+#include "halvex/engine/data_set_model.h"
+#include "halvex/engine/data_set_watch.h"
 #include "halvex/streams/input_port_set.h"
 #include "halvex/streams/state_output.h"
 #include "halvex/tracking/fix_listener.h"
@@ -97,6 +99,12 @@ class TrackerModel {
   const TrailStore& trails() const { return trails_; }
   StateOutput& stateOutput() { return stateOutput_; }
   const StateOutput& stateOutput() const { return stateOutput_; }
+  /// The project's CSV data set as the view shows it.
+  DataSetModel& dataSet() { return dataSet_; }
+  const DataSetModel& dataSet() const { return dataSet_; }
+  /// Reads the project's CSV data set off the GUI thread, again whenever the file changes.
+  DataSetWatch& dataSetWatch() { return dataSetWatch_; }
+  const DataSetWatch& dataSetWatch() const { return dataSetWatch_; }
 
  private:
   FixFanout fixes_;    ///< Before the table, which tells it of fixes.
@@ -109,5 +117,7 @@ class TrackerModel {
   MapGraphics mapGraphics_;
   MasterPaths paths_;
   StateOutput stateOutput_;
+  DataSetModel dataSet_;
+  DataSetWatch dataSetWatch_;
   Listener* listener_ = nullptr;
 };

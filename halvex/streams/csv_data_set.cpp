@@ -83,6 +83,13 @@ int CsvDataSet::columnNamed(const std::string& name) const {
   return -1;
 }
 
+std::string CsvDataSet::columnTitle(int column) const {
+  if (column < 0 || static_cast<size_t>(column) >= names.size()) return std::string();
+  std::string title = trimmed(names[static_cast<size_t>(column)]);
+  if (title.empty() && static_cast<size_t>(column) < types.size()) title = types[column];
+  return title;
+}
+
 bool parseCsvDataSet(const std::string& text, CsvDataSet& set, std::string* error) {
   set = CsvDataSet();
   std::istringstream in(text);
@@ -137,6 +144,8 @@ bool parseCsvDataSet(const std::string& text, CsvDataSet& set, std::string* erro
       row.hasPosition = located && readNumber(row.fields[latColumn], row.latitude) &&
                         readNumber(row.fields[lonColumn], row.longitude) &&
                         std::fabs(row.latitude) <= 90 && std::fabs(row.longitude) <= 180;
+      // The converter writes 0,0 for a grid reference it could not convert, square kept.
+      if (coordColumn >= 0 && row.latitude == 0 && row.longitude == 0) row.hasPosition = false;
     }
     if (timeColumn >= 0) row.hasTime = readNumber(row.fields[timeColumn], row.time);
     set.rows.push_back(std::move(row));
@@ -151,10 +160,20 @@ bool readCsvDataSet(const std::string& path, CsvDataSet& set, std::string* error
     set = CsvDataSet();
     return false;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
+  // Refused before reading: a file past the limit would be held whole in memory.
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  if (size < 0 || static_cast<unsigned long long>(size) > kCsvMaxFileBytes) {
+    if (error) *error = path + ": too large for a CSV data set (over 512 MiB)";
+    set = CsvDataSet();
+    return false;
+  }
+  file.seekg(0, std::ios::beg);
+  std::string text(static_cast<size_t>(size), '\0');
+  file.read(&text[0], size);
+  text.resize(static_cast<size_t>(file.gcount()));
   std::string problem;
-  if (!parseCsvDataSet(text.str(), set, &problem)) {
+  if (!parseCsvDataSet(text, set, &problem)) {
     if (error) *error = path + ": " + problem;
     return false;
   }

@@ -13,11 +13,13 @@
 struct CsvDataRow {
   std::vector<std::string> fields;  ///< One text per column, quotes removed.
   int line = 0;                     ///< Line number in the file (1-based).
-  bool hasPosition = false;         ///< lat and lon read, and a coordSys column (if any) set.
-  double latitude = 0;              ///< Degrees, south negative.
-  double longitude = 0;             ///< Degrees, west negative.
-  bool hasTime = false;             ///< A "time" column read.
-  double time = 0;                  ///< Seconds since 1970 (UTC).
+  /// lat and lon read, and a coordSys column (if any) set; in a file with a coordSys column,
+  /// 0,0 (the converter's mark of a reference it could not convert) is no position either.
+  bool hasPosition = false;
+  double latitude = 0;   ///< Degrees, south negative.
+  double longitude = 0;  ///< Degrees, west negative.
+  bool hasTime = false;  ///< A "time" column read.
+  double time = 0;       ///< Seconds since 1970 (UTC).
 };
 
 /// A data set read whole.
@@ -30,12 +32,16 @@ struct CsvDataSet {
 
   /// Index of the first column named `name` (blanks around names ignored), or -1.
   int columnNamed(const std::string& name) const;
+  /// What to call column `column`: its name without surrounding blanks, or its type where the
+  /// name is blank (the converter leaves its coordinate columns unnamed).
+  std::string columnTitle(int column) const;
 };
 
 /// Limits that keep a hostile file from taking unbounded memory.
 constexpr int kCsvMaxColumns = 256;
 constexpr size_t kCsvMaxLineBytes = 65536;
 constexpr long kCsvMaxRows = 2000000;
+constexpr unsigned long long kCsvMaxFileBytes = 512ull << 20;  ///< Bigger files are refused.
 
 /// Reads a data set from `text` (a whole file). Line 1 must be a type line (every word one of
 /// the converter's column types: user, coordSys, xval, yval, year, month, day, hour, minute,
@@ -47,7 +53,8 @@ constexpr long kCsvMaxRows = 2000000;
 bool parseCsvDataSet(const std::string& text, CsvDataSet& set, std::string* error);
 
 /// Reads the file `path` as parseCsvDataSet does. Messages name the file: "FILE: cannot open:
-/// REASON", "FILE: not a CSV data set (no type line)".
+/// REASON", "FILE: not a CSV data set (no type line)", "FILE: too large for a CSV data set (over
+/// 512 MiB)".
 bool readCsvDataSet(const std::string& path, CsvDataSet& set, std::string* error);
 
 /// The one line said after a read that left rows out ("FILE: 3 rows skipped, the first at line

@@ -1,7 +1,7 @@
 # Stream formats: scanners, formatters, packets, NMEA sentences, state records, ring markers,
 # section files and state server responses.
 foreach(target field_scan_fuzz nmea_fuzz packet_fuzz state_record_fuzz state_format_fuzz
-        csv_data_set_fuzz
+        csv_data_set_fuzz csv_columns_fuzz
         ring_marker_fuzz dgc_reader_fuzz http_response_fuzz)
   halvex_fuzzer(${target} SOURCES ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp LIBS halvex_engine)
 endforeach()

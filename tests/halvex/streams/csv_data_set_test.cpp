@@ -84,13 +84,15 @@ TEST(CsvDataSet, BadRowsAreCountedAndForeignFilesRefused) {
     EXPECT_EQ(set.firstSkippedLine, c.firstSkipped);
   }
   CsvDataSet set;
-  ASSERT_TRUE(parseCsvDataSet(
-      header + "0,MB,33.5,44.25,1133958600,\"a \"\"b\"\", c\"\n" + "1,,0,0,1133958601,no grid\n",
-      set, nullptr));
+  ASSERT_TRUE(parseCsvDataSet(header + "0,MB,33.5,44.25,1133958600,\"a \"\"b\"\", c\"\n" +
+                                  "1,,0,0,1133958601,no grid\n" +
+                                  "2,MB,0,0,1133958602,failed grid\n",
+                              set, nullptr));
   EXPECT_EQ(set.rows[0].fields[5], "a \"b\", c");
   EXPECT_TRUE(set.rows[0].hasPosition);
   EXPECT_DOUBLE_EQ(set.rows[0].latitude, 33.5);
   EXPECT_FALSE(set.rows[1].hasPosition);  // the converter writes 0,0 where it has no grid
+  EXPECT_FALSE(set.rows[2].hasPosition);  // ... and where its grid reference did not convert
   EXPECT_EQ(csvSkippedMessage("r.csv", set), "");
 
   std::string error;
