@@ -23,6 +23,7 @@ TrackerView::TrackerView(glDrawSurface* surface, ViewCamera& camera, TrackerMode
   in.settings = &model_.settings();
   in.icons = &icons_;
   in.trails = &model_.trails();
+  in.dataSet = &model_.dataSet();
   in.maps = &maps_;
   in.camera = &camera_;
   in.follow = &follow_;

@@ -13,6 +13,8 @@ enum PriorityClass : uint64_t {
   kClassClose,
   kClassDrawnLastFrame,
   kClassRest,
+  kClassReportDrawnLastFrame,
+  kClassReport,
 };
 /// Classes up to this one are placed whatever they overlap.
 constexpr uint64_t kAlwaysPlaced = kClassTarget;
@@ -99,6 +101,8 @@ uint64_t LabelDeclutter::priority(const LabelCandidate& label, int underPointerI
       return key(kClassClose, std::clamp(label.closeRank, 0, kMaxRank), label.id);
     case LabelRole::kOther:
       break;
+    case LabelRole::kReport:
+      return key(drawnLastFrame(label.id) ? kClassReportDrawnLastFrame : kClassReport, 0, label.id);
   }
   return key(drawnLastFrame(label.id) ? kClassDrawnLastFrame : kClassRest, 0, label.id);
 }

@@ -6,27 +6,28 @@
 #include <utility>
 #include <vector>
 
-/// What a label's node is to the operator; earlier roles win the room first.
-enum class LabelRole { kTarget, kChase, kClose, kOther };
+/// What a label's node is to the operator; earlier roles win the room first. kReport is a data
+/// set row's label, placed after every node label.
+enum class LabelRole { kTarget, kChase, kClose, kOther, kReport };
 
 /// One node's label box: its number label and its text lines together.
 /// Coordinates are window pixels of the view, origin at its lower left corner, y up (as
 /// gluProject gives them). Corners may come in either order.
 struct LabelCandidate {
-  int id = 0;  ///< Node id.
+  int id = 0;  ///< Node id; report labels take ids no node has.
   LabelRole role = LabelRole::kOther;
   int closeRank = 0;  ///< 1 for the nearest close vehicle, 2 for the next, ...; kClose only.
   float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
 
 /// Places labels frame by frame. Priority: the node under the pointer, the target (both always
-/// placed), the chase vehicle, close vehicles by rank, labels drawn in the last frame, the rest;
-/// ties by id ascending. The others are placed when their box overlaps no box placed before
-/// (touching edges do not overlap). Only the part of a box inside the view counts: a box wholly
-/// outside it is placed, blocks nothing and is not remembered as drawn. A box with a coordinate
-/// that is not a finite number is left out.
-/// The placed boxes are kept in a grid of cells, so each box is tested only against the boxes in
-/// the cells it covers; member storage is reused from frame to frame.
+/// placed), the chase vehicle, close vehicles by rank, labels drawn in the last frame, the rest,
+/// then report labels drawn in the last frame and the other report labels; ties by id ascending.
+/// The others are placed when their box overlaps no box placed before (touching edges do not
+/// overlap). Only the part of a box inside the view counts: a box wholly outside it is placed,
+/// blocks nothing and is not remembered as drawn. A box with a coordinate that is not a finite
+/// number is left out. The placed boxes are kept in a grid of cells, so each box is tested only
+/// against the boxes in the cells it covers; member storage is reused from frame to frame.
 class LabelDeclutter {
  public:
   static constexpr int kNoPointer = -1;  ///< No node under the pointer.

@@ -122,40 +122,48 @@ void SceneFrame::drawNodes(const DrawContext& context, bool pick) {
   NodeTable* table = inputs_.table;
   const TrackingSettings* settings = inputs_.settings;
   NodeIconSet* icons = inputs_.icons;
-  if (!table || !settings || !icons) return;
-  const bool fromRecords = inputs_.statusFromRecords && inputs_.statusFromRecords();
-  const WallTime now = table->now();
-  const bool withTrails = !pick && inputs_.trails && inputs_.trails->minutes() > 0;
+  const bool withNodes = table && settings && icons;
+  if (!withNodes && !inputs_.dataSet) return;
   shown_.clear();
   trailNodes_.clear();
-  for (int position = 0; position < table->count(); ++position) {
-    NodeRecord* node = table->nodeAt(position);
-    if (!node) continue;
-    const RoleChoice role = roleOf(*node, *settings, *table, icons->roleCount());
-    if (!isDisplayed(role, *settings)) continue;
-    node->lock();
-    if (!fromRecords) {
-      node->computeStatusLocked(now);
-      node->computeAgeLocked(now);
+  if (withNodes) {
+    const bool fromRecords = inputs_.statusFromRecords && inputs_.statusFromRecords();
+    const WallTime now = table->now();
+    const bool withTrails = !pick && inputs_.trails && inputs_.trails->minutes() > 0;
+    for (int position = 0; position < table->count(); ++position) {
+      NodeRecord* node = table->nodeAt(position);
+      if (!node) continue;
+      const RoleChoice role = roleOf(*node, *settings, *table, icons->roleCount());
+      if (!isDisplayed(role, *settings)) continue;
+      node->lock();
+      if (!fromRecords) {
+        node->computeStatusLocked(now);
+        node->computeAgeLocked(now);
+      }
+      shown_.push_back({node, role, node->status, node->longitude, node->latitude});
+      node->unlock();
+      const NodeIcon* base = withTrails ? icons->baseFor(*node) : nullptr;
+      if (base) {
+        const NodeIconLook& look = base->statusLook(shown_.back().status);
+        trailNodes_.push_back({node->id, static_cast<float>(look.red),
+                               static_cast<float>(look.green), static_cast<float>(look.blue)});
+      }
     }
-    shown_.push_back({node, role, node->status, node->longitude, node->latitude});
-    node->unlock();
-    const NodeIcon* base = withTrails ? icons->baseFor(*node) : nullptr;
-    if (base) {
-      const NodeIconLook& look = base->statusLook(shown_.back().status);
-      trailNodes_.push_back({node->id, static_cast<float>(look.red), static_cast<float>(look.green),
-                             static_cast<float>(look.blue)});
+    // Under the icons, so that every icon stays readable over the lines.
+    if (withTrails) {
+      trailDraw_.draw(context, *inputs_.trails, trailNodes_,
+                      now.seconds * kMsPerSecond + now.milliseconds);
     }
-  }
-  // Under the icons, so that every icon stays readable over the lines.
-  if (withTrails) {
-    trailDraw_.draw(context, *inputs_.trails, trailNodes_,
-                    now.seconds * kMsPerSecond + now.milliseconds);
   }
 
   LabelBatch& labels = labelBatch();
   labels.begin();
-  labelRoles_.clear();
+  labelKinds_.clear();
+  // The reports lie on the ground under the icons; their labels give way to the nodes'.
+  if (inputs_.dataSet) {
+    dataSetDraw_.draw(context, *inputs_.dataSet, pick, labels);
+    labelKinds_.resize(labels.labels().size(), LabelKind{LabelRole::kReport, 0});
+  }
   // The node whose icon holds the ground point under the pointer always shows its label.
   const double pointerX = inputs_.pointerLongitude ? *inputs_.pointerLongitude : ownLongitude_;
   const double pointerY = inputs_.pointerLatitude ? *inputs_.pointerLatitude : ownLatitude_;
@@ -173,7 +181,7 @@ void SceneFrame::drawNodes(const DrawContext& context, bool pick) {
       base->setStatus(shown.status);
       const size_t labelsBefore = labels.labels().size();
       base->draw(context, *settings, node, roleIcon, true);
-      if (labels.labels().size() > labelsBefore) labelRoles_.push_back(shown.role);
+      if (labels.labels().size() > labelsBefore) labelKinds_.push_back(labelKindOf(shown.role));
       if (std::fabs(pointerX - shown.longitude) <= base->halfSize() &&
           std::fabs(pointerY - shown.latitude) <= base->halfSize()) {
         underPointerId = node.id;
@@ -183,32 +191,33 @@ void SceneFrame::drawNodes(const DrawContext& context, bool pick) {
   drawLabels(underPointerId);
 }
 
+SceneFrame::LabelKind SceneFrame::labelKindOf(const RoleChoice& role) {
+  switch (role.role) {
+    case NodeRole::kTarget:
+      return {LabelRole::kTarget, 0};
+    case NodeRole::kChase:
+      return {LabelRole::kChase, 0};
+    case NodeRole::kClose:
+      return {LabelRole::kClose, role.roleIcon - kFirstCloseRoleIcon + 1};
+    case NodeRole::kNone:
+      break;
+  }
+  return {LabelRole::kOther, 0};
+}
+
 void SceneFrame::drawLabels(int underPointerId) {
   LabelBatch& batch = labelBatch();
   std::vector<LabelBox>& labels = batch.labels();
   candidates_.clear();
   candidateLabels_.clear();
   const int* viewport = batch.viewport();
-  for (size_t k = 0; k < labels.size() && k < labelRoles_.size(); ++k) {
+  for (size_t k = 0; k < labels.size() && k < labelKinds_.size(); ++k) {
     const LabelBox& box = labels[k];
     if (box.right < box.left) continue;  // nothing of it lies in the view
     LabelCandidate candidate;
     candidate.id = box.id;
-    const RoleChoice& role = labelRoles_[k];
-    switch (role.role) {
-      case NodeRole::kTarget:
-        candidate.role = LabelRole::kTarget;
-        break;
-      case NodeRole::kChase:
-        candidate.role = LabelRole::kChase;
-        break;
-      case NodeRole::kClose:
-        candidate.role = LabelRole::kClose;
-        candidate.closeRank = role.roleIcon - kFirstCloseRoleIcon + 1;
-        break;
-      case NodeRole::kNone:
-        break;
-    }
+    candidate.role = labelKinds_[k].role;
+    candidate.closeRank = labelKinds_[k].closeRank;
     candidate.x0 = box.left - viewport[0];
     candidate.x1 = box.right - viewport[0];
     candidate.y0 = box.bottom - viewport[1];

@@ -1,6 +1,6 @@
 // The frame of the three-dimensional view: navigation, camera, lights, maps, the pointer readout,
-// the nodes with their trails, icons and labels, the ring markers, and the picking pass around
-// them.
+// the nodes with their trails, icons and labels, the data set's rows, the ring markers, and the
+// picking pass around them.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,11 @@
 
 #include "common/geodesy/readout.h"
 #include "halvex/tracking/node_role.h"
+#include "halvex/view/data_set_draw.h"
 #include "halvex/view/label_declutter.h"
 #include "halvex/view/trail_draw.h"
 
+class DataSetModel;
 class MapGraphics;
 class MapLayer;
 class NodeIconSet;
@@ -68,6 +70,7 @@ struct SceneInputs {
   const TrackingSettings* settings = nullptr;  ///< Roles, display mode, label switches.
   NodeIconSet* icons = nullptr;                ///< Icons built from the node graphics file.
   const TrailStore* trails = nullptr;          ///< Each node's recent track, drawn behind it.
+  DataSetModel* dataSet = nullptr;  ///< Rows drawn on the ground under the nodes, and picked.
   const std::vector<std::unique_ptr<MapLayer>>* maps = nullptr;  ///< From the map graphics file.
   ViewCamera* camera = nullptr;   ///< Null: the draw context's camera.
   FollowState* follow = nullptr;  ///< Navigation state; null skips the navigation step.
@@ -104,8 +107,9 @@ class SceneFrame {
  private:
   /// Lights and blending after the camera (so that the lights turn with the ground).
   void setUpLights();
-  /// The nodes' trails, then the nodes in table order with their role and base icons; their
-  /// labels after them. A picking pass draws no trails.
+  /// The nodes' trails, the data set's markers, then the nodes in table order with their role
+  /// and base icons; the labels of both after them. A picking pass draws no trails, and of the
+  /// data set only the row nearest to the pointer.
   void drawNodes(const DrawContext& context, bool pick);
   /// Decides which of the frame's labels are drawn (the declutter) and draws them.
   void drawLabels(int underPointerId);
@@ -125,8 +129,16 @@ class SceneFrame {
   LabelDeclutter declutter_;
   std::vector<LabelCandidate> candidates_;  ///< One per label of the frame, reused.
   std::vector<int> candidateLabels_;        ///< The batch's label of each candidate.
-  std::vector<RoleChoice> labelRoles_;      ///< The role of each label of the batch.
-  std::vector<ShownNode> shown_;            ///< The frame's nodes, reused.
-  std::vector<TrailNode> trailNodes_;       ///< The frame's trails, reused.
+  /// What a label of the batch stands for, as the declutter ranks it.
+  struct LabelKind {
+    LabelRole role;
+    int closeRank;
+  };
+  std::vector<LabelKind> labelKinds_;  ///< One per label of the batch.
+  /// How the declutter ranks the label of a node in `role`.
+  static LabelKind labelKindOf(const RoleChoice& role);
+  std::vector<ShownNode> shown_;       ///< The frame's nodes, reused.
+  std::vector<TrailNode> trailNodes_;  ///< The frame's trails, reused.
   TrailDraw trailDraw_;
+  DataSetDraw dataSetDraw_;
 };

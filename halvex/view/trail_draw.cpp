@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 
-#include "common/matrix4.h"
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_local.h"
 #include "halvex/tracking/node_trail.h"
@@ -52,12 +51,6 @@ std::vector<TrailLine::Vertex>::const_iterator fromSpanStart(
 
 }  // namespace
 
-bool TrailDraw::FrameView::operator==(const FrameView& other) const {
-  return std::memcmp(matrix, other.matrix, sizeof matrix) == 0 &&
-         std::equal(viewport, viewport + 4, other.viewport) && left == other.left &&
-         bottom == other.bottom;
-}
-
 void TrailDraw::draw(const DrawContext& context, const TrailStore& trails,
                      const std::vector<TrailNode>& nodes, int64_t nowMs) {
   const int64_t spanMs = trails.minutes() * kMsPerMinute;
@@ -80,14 +73,7 @@ void TrailDraw::draw(const DrawContext& context, const TrailStore& trails,
                                                 nowMs - spanMs);
   }
 
-  FrameView view;
-  float modelView[Matrix4::kSize], projection[Matrix4::kSize];
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-  glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  Matrix4::multiply(modelView, projection, view.matrix);
-  glGetIntegerv(GL_VIEWPORT, view.viewport);
-  view.left = local.left;
-  view.bottom = local.bottom;
+  const FrameView view = FrameView::current(local);
   if (layerStale(view, nodes, spanMs, nowMs)) buildLayer(view, nodes, spanMs, nowMs);
   layer_.draw(view.viewport);
   drawHeads(view, nodes, spanMs, nowMs);
@@ -97,7 +83,7 @@ bool TrailDraw::layerStale(const FrameView& view, const std::vector<TrailNode>& 
                            int64_t spanMs, int64_t nowMs) const {
   const int64_t age = nowMs - builtMs_;
   const double fadeLevelMs = static_cast<double>(spanMs) / (kNewestAlpha * kOpacityLevels);
-  return !built_ || !layer_.uploadedHere() || !(view == builtView_) || spanMs != builtSpanMs_ ||
+  return !built_ || !layer_.uploadedHere() || view != builtView_ || spanMs != builtSpanMs_ ||
          age < 0 || (grown_ && age >= kRefreshMs) || static_cast<double>(age) >= fadeLevelMs ||
          !sameNodes(nodes, builtNodes_);
 }
@@ -109,16 +95,13 @@ void TrailDraw::buildLayer(const FrameView& view, const std::vector<TrailNode>& 
   heads_.assign(nodes.size(), TrailLine::Vertex{0, 0, kNoHead});
   const int64_t oldestMs = nowMs - spanMs;
   const float alphaPerMs = kNewestAlpha / static_cast<float>(spanMs);
-  const float* m = view.matrix;
   // Window pixels from the viewport's corner and opacity of a line's vertex; false behind the
   // eye, where a segment is left out.
   const auto place = [&](const TrailLine::Vertex& v, float& x, float& y, float& alpha) {
-    const auto vx = static_cast<float>(v.longitude - view.left);
-    const auto vy = static_cast<float>(v.latitude - view.bottom);
-    const float w = m[3] * vx + m[7] * vy + m[15];
-    if (!(w > 0)) return false;
-    x = ((m[0] * vx + m[4] * vy + m[12]) / w + 1) * 0.5f * width;
-    y = ((m[1] * vx + m[5] * vy + m[13]) / w + 1) * 0.5f * height;
+    if (!view.project(static_cast<float>(v.longitude - view.left),
+                      static_cast<float>(v.latitude - view.bottom), x, y)) {
+      return false;
+    }
     alpha = std::clamp(static_cast<float>(v.ms - oldestMs) * alphaPerMs, 0.0f, kNewestAlpha);
     return true;
   };

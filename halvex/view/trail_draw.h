@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/matrix4.h"
+#include "halvex/view/frame_view.h"
 #include "halvex/view/trail_layer.h"
 #include "halvex/view/trail_line.h"
 
@@ -51,12 +51,6 @@ class TrailDraw {
  private:
   /// What a frame's trails are drawn through: the matrices and viewport, and the view-local
   /// origin.
-  struct FrameView {
-    float matrix[Matrix4::kSize];  ///< Projection times model-view, column-major.
-    int viewport[4];
-    double left, bottom;
-    bool operator==(const FrameView& other) const;
-  };
   /// One end of a segment drawn as a line (the stretches since the layer was set).
   struct Vertex {
     float x, y;  ///< View-local world units.

@@ -3,9 +3,7 @@
 // frame while neither the view nor the trails change much.
 #pragma once
 
-#include <vector>
-
-#include "halvex/view/overlay_texture.h"
+#include "halvex/view/view_picture.h"
 
 /// A picture the size of the view, premultiplied RGBA, bottom row first, into which segments
 /// are drawn two pixels wide, each over what is there; handed to a texture of its own and
@@ -20,23 +18,19 @@ class TrailLayer {
   void addSegment(float x0, float y0, float alpha0, float x1, float y1, float alpha1,
                   const unsigned char rgb[3]);
   /// Hands the picture to the texture. Needs the context current.
-  void upload();
+  void upload() { picture_.upload(); }
   /// Whether the picture was uploaded in the current context (a texture belongs to one), or
   /// holds nothing to draw.
-  bool uploadedHere() const;
+  bool uploadedHere() const { return picture_.uploadedHere(); }
   /// Draws the picture last uploaded over the viewport (x, y, width, height) it was made for.
-  void draw(const int viewport[4]) const;
+  void draw(const int viewport[4]) const { picture_.draw(viewport); }
 
   /// Premultiplied RGBA of pixel (x, y) of the picture (clear outside it).
-  const unsigned char* pixel(int x, int y) const;
+  const unsigned char* pixel(int x, int y) const { return picture_.pixel(x, y); }
 
  private:
   /// Puts `rgb` with opacity `alpha` (0 to 255) over pixel (x, y) when it lies in the picture.
   void blend(int x, int y, int alpha, const unsigned char rgb[3]);
 
-  std::vector<unsigned char> pixels_;
-  int width_ = 0, height_ = 0;
-  int left_ = 0, bottom_ = 0, right_ = 0, top_ = 0;  ///< The drawn pixels' box, half-open.
-  OverlayTexture texture_;
-  int uploaded_[4] = {0, 0, 0, 0};  ///< The box last uploaded: left, bottom, right, top.
+  ViewPicture picture_;
 };

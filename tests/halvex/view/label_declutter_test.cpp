@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -75,6 +76,8 @@ TEST(LabelDeclutter, PriorityDecidesBetweenTwoOverlappingLabels) {
       {box(9, 900, 900), box(3, 50, 20), -1, true, true},
       {{9, R::kOther, 0, 200, 80, 20, 0}, box(3, 50, 20), -1, false, true},    // corners swapped
       {{3, R::kOther, 0, nan, 0, 100, 100}, box(9, 50, 20), -1, false, true},  // left out
+      {box(INT_MIN, 0, 0, R::kReport), box(9, 50, 20), -1, false, true},  // nodes before reports
+      {box(INT_MIN + 7, 0, 0, R::kReport), box(INT_MIN, 50, 20, R::kReport), -1, false, true},
   };
   for (const Case& c : cases) {
     LabelDeclutter declutter;
