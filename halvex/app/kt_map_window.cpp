@@ -37,6 +37,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
       tool_(model_, engine_),
       dialogs_(model_, engine_),
       historyWindow_(history_),
+      dataSets_(model_, history_, [this] { redrawRequested(); }),
       view_(static_cast<glDrawSurface*>(drawSurface), camera_, model_, engine_,
             projects_.manager()) {
   mainWindow->label(kTitle);
@@ -46,6 +47,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
       [](Fl_File_Chooser*, void* window) { static_cast<KT_mapWindow*>(window)->fileChosen(); },
       this);
   model_.setListener(this);
+  projects_.setPickHandler([this](uint32_t name) { dataSets_.picked(name); });
   model_.ports().setBytesPerBuffer(kInitialBufferBytes);
   model_.ports().setBuffersPerPort(kInitialBuffersPerPort);
   model_.nodes().setIdleThresholds(kDefaultMediumIdle, kDefaultBadIdle);
@@ -167,6 +169,10 @@ void KT_mapWindow::pass() {
   dialogs_.applyRemoteRate();
   readControls();
   engine_.tick();
+  // The project's data set: its path and column lines as the project has them now, then what
+  // the watch read meanwhile.
+  dataSets_.follow(projects_.csvGroup());
+  if (dataSets_.pass()) redrawRequested();
 }
 
 void KT_mapWindow::runLoop() {
@@ -301,6 +307,8 @@ void KT_mapWindow::menuCommand(MenuCommand command) {
     labelDeclutterToggled();
   } else if (command == MenuCommand::kShowHistory) {
     historyWindow_.show();
+  } else if (command == MenuCommand::kShowFieldReports) {
+    dataSets_.show();
   } else {
     projects_.command(command);
   }

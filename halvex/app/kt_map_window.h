@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "halvex/app/data_set_binding.h"
 #include "halvex/app/history_binding.h"
 #include "halvex/app/io_dialogs_binding.h"
 #include "halvex/app/menu_table.h"
@@ -104,6 +105,8 @@ class KT_mapWindow : public MainWindowUi,
   HistorySession& history() { return history_; }
   /// The "History" window, which drives history().
   HistoryBinding& historyWindow() { return historyWindow_; }
+  /// The project's field reports: the "Field reports" window and the report popup.
+  DataSetBinding& dataSets() { return dataSets_; }
   ProjectManager& projects() { return projects_.manager(); }
   ToolWindowUi& toolWindow() { return tool_.ui(); }
   InputsDialogUi& inputsDialog() { return dialogs_.inputs(); }
@@ -161,6 +164,7 @@ class KT_mapWindow : public MainWindowUi,
   ToolWindowBinding tool_;
   IoDialogsBinding dialogs_;
   HistoryBinding historyWindow_;  ///< After the session it drives.
+  DataSetBinding dataSets_;       ///< After the model and the session it reads.
   Fl_File_Chooser* fileChooser_ = nullptr;
   TrackerView view_;
   WindowLoop loop_;

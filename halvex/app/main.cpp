@@ -65,8 +65,11 @@ int main(int argc, char** argv) {
 
   // A configuration's files are read from its folder, and a project's from its own: maps and
   // state files are named relative to the folder the tracker ran in when they were saved.
-  const bool project = !start.projectPath.empty();
+  const bool project = !start.projectPath.empty() && start.configPath.empty();
   const std::string& named = project ? start.projectPath : start.configPath;
+  // A project after the configuration is named from the folder the tracker was started in.
+  const std::string laterProject =
+      !project && !start.projectPath.empty() ? fullPath(start.projectPath) : std::string();
   std::string directory, baseName, openedPath;
   if (!named.empty()) {
     const PathParts parts = splitPath(named);
@@ -84,7 +87,7 @@ int main(int argc, char** argv) {
 
   auto window = std::make_unique<KT_mapWindow>(directory, baseName);
   window->loadConfiguration(project ? std::string() : openedPath);
-  window->openStartProject(project ? openedPath : std::string());
+  window->openStartProject(project ? openedPath : laterProject);
   std::string problem;
   if (!startHistory(start.history, window->history(), &problem)) {
     // Asked for on the command line, so the operator relies on it: no window without it.

@@ -27,14 +27,15 @@ void chosen(Fl_Widget* /*menu*/, void* user) {
 
 /// Callbacks by command index.
 constexpr Fl_Callback* kCallbacks[] = {
-    chosen<MenuCommand::kLoadProject>,     chosen<MenuCommand::kLoadLocalStream>,
-    chosen<MenuCommand::kLoadMap>,         chosen<MenuCommand::kNewProject>,
-    chosen<MenuCommand::kNewLocalStream>,  chosen<MenuCommand::kNewCsvDataSet>,
-    chosen<MenuCommand::kSaveProject>,     chosen<MenuCommand::kSaveProjectAs>,
-    chosen<MenuCommand::kSetAutoStart>,    chosen<MenuCommand::kClearAutoStart>,
-    chosen<MenuCommand::kCloseProject>,    chosen<MenuCommand::kShowToolPalette>,
-    chosen<MenuCommand::kHideToolPalette>, chosen<MenuCommand::kToggleLabelDeclutter>,
-    chosen<MenuCommand::kShowHistory>,
+    chosen<MenuCommand::kLoadProject>,      chosen<MenuCommand::kLoadLocalStream>,
+    chosen<MenuCommand::kLoadMap>,          chosen<MenuCommand::kNewProject>,
+    chosen<MenuCommand::kNewLocalStream>,   chosen<MenuCommand::kNewCsvDataSet>,
+    chosen<MenuCommand::kSaveProject>,      chosen<MenuCommand::kSaveProjectAs>,
+    chosen<MenuCommand::kSetAutoStart>,     chosen<MenuCommand::kClearAutoStart>,
+    chosen<MenuCommand::kCloseProject>,     chosen<MenuCommand::kShowToolPalette>,
+    chosen<MenuCommand::kHideToolPalette>,  chosen<MenuCommand::kToggleLabelDeclutter>,
+    chosen<MenuCommand::kShowHistory>,      chosen<MenuCommand::kLoadCsvDataSet>,
+    chosen<MenuCommand::kShowFieldReports>,
 };
 constexpr int kCommandCount = static_cast<int>(sizeof kCallbacks / sizeof kCallbacks[0]);
 
@@ -49,7 +50,7 @@ constexpr MenuRow kRows[kMenuItemCount] = {
     {nullptr, 0, kNoCommand},
     {"map", 0, command(MenuCommand::kLoadMap)},
     {"map set", kInactive, kNoCommand},
-    {"data set csv ", kInactive, kNoCommand},
+    {"data set csv ", 0, command(MenuCommand::kLoadCsvDataSet)},
     {nullptr, 0, kNoCommand},
     {"new", kSubmenu, kNoCommand},
     {"project", 0, command(MenuCommand::kNewProject)},
@@ -102,6 +103,7 @@ constexpr MenuRow kRows[kMenuItemCount] = {
     {"data set csv", kInactive, kNoCommand},
     {"label declutter", kCheckedToggle, command(MenuCommand::kToggleLabelDeclutter)},
     {"history", 0, command(MenuCommand::kShowHistory)},
+    {"field reports", 0, command(MenuCommand::kShowFieldReports)},
     {nullptr, 0, kNoCommand},
     {"help", kSubmenu, kNoCommand},
     {"overview", kInactive, kNoCommand},

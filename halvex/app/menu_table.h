@@ -22,6 +22,8 @@ enum class MenuCommand {
   kHideToolPalette,
   kToggleLabelDeclutter,  ///< "view", "label declutter": a check item
   kShowHistory,           ///< "view", "history": opens the history window
+  kLoadCsvDataSet,        ///< "load", "data set csv ": attaches an existing CSV file
+  kShowFieldReports,      ///< "view", "field reports": opens the filter-key window
 };
 
 /// Receives the commands of the menu items.
@@ -32,7 +34,7 @@ class MenuCommands {
 };
 
 /// Items of the menu table, the closing empty items included.
-constexpr int kMenuItemCount = 77;
+constexpr int kMenuItemCount = 78;
 
 /// A writable copy of the menu table with `commands` as the user data of every item.
 std::vector<Fl_Menu_Item> makeMenuTable(MenuCommands* commands);

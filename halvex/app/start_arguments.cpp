@@ -6,16 +6,18 @@
 #include "halvex/splash/splash_link.h"
 
 const char kStartUsage[] =
-    "Usage: halvex [history options] [MASTER.cfg | PROJECT.mpr]\n"
+    "Usage: halvex [history options] [MASTER.cfg [PROJECT.mpr] | PROJECT.mpr]\n"
     "  or:  halvex --headless [options] MASTER.cfg\n"
     "  or:  halvex --help | --version\n"
     "\n"
     "Runs the real-time tracking display in a window. MASTER.cfg is the master configuration\n"
     "file: the tracker changes to its folder and reads the files it names from there. A first\n"
     "argument ending in .mpr opens that project instead, in its folder, without a\n"
-    "configuration. Without an argument, or with a first argument beginning with \"-\", no\n"
-    "configuration is read and the project named by the auto-start file is opened; with\n"
-    "neither a configuration nor a project the view opens on the world map.\n"
+    "configuration; a project after MASTER.cfg is opened once the configuration is read, its\n"
+    "files named relative to the configuration's folder. Without an argument, or with a first\n"
+    "argument beginning with \"-\", no configuration is read and the project named by the\n"
+    "auto-start file is opened; with neither a configuration nor a project the view opens on\n"
+    "the world map.\n"
     "\n"
     "  --headless  runs the tracker without a window (halvex --headless --help lists its\n"
     "              options)\n"
@@ -59,6 +61,10 @@ void classifyWindowArguments(int argc, const char* const* argv, StartArguments& 
     start.projectPath = named;
   } else {
     start.configPath = named;
+    // A project may follow the configuration: both are opened.
+    if (k + 1 < argc && argv[k + 1] != nullptr && isProjectPath(argv[k + 1])) {
+      start.projectPath = argv[k + 1];
+    }
   }
 }
 

@@ -22,8 +22,8 @@ struct StartArguments {
   /// kWindow: the master configuration file as given; empty for none (no argument, a first
   /// argument beginning with "-", or a project).
   std::string configPath;
-  /// kWindow: the project to open, when the first argument ends in ".mpr" (any case); empty
-  /// opens the auto-start project.
+  /// kWindow: the project to open, when the first argument ends in ".mpr" (any case) or the
+  /// argument after the configuration does; empty opens the auto-start project.
   std::string projectPath;
   /// kSplash: the tag that names the tracker's shared memory and semaphore (may be empty).
   std::string splashTag;

@@ -27,6 +27,9 @@ void TrackerProjects::command(MenuCommand command) {
         g->newStateFileLocation();
       }
       break;
+    case MenuCommand::kLoadCsvDataSet:
+      if (auto* g = dynamic_cast<CsvGroup*>(p.groupOrPrompt(kCsvGroup))) g->attachDataSet();
+      break;
     case MenuCommand::kNewCsvDataSet:
       if (auto* g = dynamic_cast<CsvGroup*>(p.groupOrPrompt(kCsvGroup))) g->newDataSet();
       break;
@@ -54,6 +57,7 @@ void TrackerProjects::command(MenuCommand command) {
     case MenuCommand::kHideToolPalette:
     case MenuCommand::kToggleLabelDeclutter:
     case MenuCommand::kShowHistory:
+    case MenuCommand::kShowFieldReports:
       break;
   }
 }
@@ -64,9 +68,16 @@ std::unique_ptr<ProjectGroup> TrackerProjects::makeGroup(int index) {
       return std::make_unique<KT_mapGroupHandler>(&camera_);
     case kLocalStateGroup:
       return std::make_unique<LocalStateGroup>(prompts_);
-    case kCsvGroup:
-      return std::make_unique<CsvGroup>(prompts_);
+    case kCsvGroup: {
+      auto group = std::make_unique<CsvGroup>(prompts_);
+      group->setPickHandler(pickHandler_);
+      return group;
+    }
     default:
       return nullptr;  // a base group
   }
+}
+
+CsvGroup* TrackerProjects::csvGroup() const {
+  return dynamic_cast<CsvGroup*>(manager_.group(kCsvGroup));
 }

@@ -2,6 +2,8 @@
 // groups it makes, and the menu's project, local state, CSV and map operations.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "halvex/app/menu_table.h"
@@ -9,6 +11,7 @@
 #include "halvex/project/project_manager.h"
 #include "halvex/ui/project_prompts_fltk.h"
 
+class CsvGroup;
 class ViewCamera;
 
 /// Owns the project manager and what it asks through; makes its groups (the map group places
@@ -25,6 +28,12 @@ class TrackerProjects {
   void openAutoStart() { manager_.openAutoStart(autoStart_); }
   /// Runs a project command of the menu; the tool palette's commands are not the project's.
   void command(MenuCommand command);
+  /// The open project's CSV group, or null when no project is open.
+  CsvGroup* csvGroup() const;
+  /// Who shows what a picking pass chose, for the CSV groups of the projects opened from now on.
+  void setPickHandler(std::function<void(uint32_t name)> handler) {
+    pickHandler_ = std::move(handler);
+  }
 
  private:
   /// Makes the project's group `index` for a project being opened or created.
@@ -33,5 +42,6 @@ class TrackerProjects {
   ViewCamera& camera_;
   FltkProjectPrompts prompts_;  ///< Questions, messages and choosers of the project operations.
   AutoStartFile autoStart_;     ///< Beside the program: the project opened at start.
+  std::function<void(uint32_t name)> pickHandler_;  ///< Before the manager, whose groups use it.
   ProjectManager manager_;
 };

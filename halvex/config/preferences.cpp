@@ -45,6 +45,8 @@ void applyLine(const FieldFile& file, const std::string& group, const std::strin
     if (sameWord(key, "declutter")) readOnOff(value, settings.labelDeclutter);
   } else if (sameWord(group, "trail")) {
     if (sameWord(key, "minutes")) settings.trailMinutes = config::clampToInt(number);
+  } else if (sameWord(group, "reports")) {
+    if (sameWord(key, "hours")) settings.reportHours = config::clampToInt(number);
   } else if (sameWord(group, "alert")) {
     if (sameWord(key, "distance")) settings.alertDistance = decimal;
     if (sameWord(key, "alarm")) readOnOff(value, settings.alarm);
@@ -63,5 +65,6 @@ bool readPreferences(const std::string& path, TrackingSettings& settings) {
   // The close-vehicle choice offers "NONE" and 1 to 9; a count outside would select nothing.
   settings.closeCount = std::clamp(settings.closeCount, 0, TrackingSettings::kMaxCloseCount);
   settings.trailMinutes = std::clamp(settings.trailMinutes, 0, tracker_defaults::kMaxTrailMinutes);
+  settings.reportHours = std::clamp(settings.reportHours, 0, tracker_defaults::kMaxReportHours);
   return opened;
 }

@@ -56,4 +56,12 @@ constexpr int kTrailMinutes = 10;
 /// Longest trail span a preferences file may set, minutes: a day.
 constexpr int kMaxTrailMinutes = 24 * 60;
 
+// Field reports: the rows of the project's CSV data set drawn on the map.
+
+/// "reports of the last N hours" before the preferences say: 0 keeps every report.
+constexpr int kReportHours = 0;
+/// Longest report window a preferences file or the window may set, hours: ten years, more than
+/// any exercise's reports span.
+constexpr int kMaxReportHours = 10 * 366 * 24;
+
 }  // namespace tracker_defaults

@@ -2,6 +2,9 @@
 
 #include <FL/Enumerations.H>
 
+#include <iterator>
+#include <string>
+
 namespace {
 
 constexpr int kPackX = -2;
@@ -116,4 +119,25 @@ void ColumnAttributesDialog::addColumnRows() {
   pack->end();
   Fl_Group::current(current);
   window->redraw();
+}
+
+std::vector<ColumnAttribute> ColumnAttributesDialog::attributes() const {
+  // The choice's items in the order addColumnRows() adds them.
+  static constexpr ColumnUse kUses[] = {ColumnUse::kNone, ColumnUse::kUser, ColumnUse::kFilterKey};
+  std::vector<ColumnAttribute> rows;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const ColumnRow& row = columns[i];
+    const std::string name = row.name->value();
+    if (name.find_first_not_of(" \t") == std::string::npos) continue;
+    ColumnAttribute attribute;
+    attribute.row = static_cast<int>(i) + 1;
+    const int use = row.type->value();
+    attribute.use =
+        use >= 0 && use < static_cast<int>(std::size(kUses)) ? kUses[use] : ColumnUse::kNone;
+    attribute.name = name;
+    attribute.defaultValue = row.defaultValue->value();
+    attribute.useDefault = row.useDefault->value() != 0;
+    rows.push_back(attribute);
+  }
+  return rows;
 }

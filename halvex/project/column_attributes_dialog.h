@@ -11,6 +11,8 @@
 
 #include <vector>
 
+#include "halvex/streams/csv_columns.h"
+
 /// "CSV file column attributes": a heading, a header row, the fixed location and time rows and,
 /// once added, twelve column rows of type, name, default value and use-default, stacked in one
 /// vertical pack. Non-modal; built hidden.
@@ -37,6 +39,9 @@ class ColumnAttributesDialog {
 
   /// Adds the twelve column rows below the time row.
   void addColumnRows();
+  /// The column rows that name a column (blanks alone name none), as attributes numbered by
+  /// their row from 1.
+  std::vector<ColumnAttribute> attributes() const;
   void show() { window->show(); }
 
   Fl_Double_Window* window = nullptr;  ///< Owned, deleted with this.

@@ -1,5 +1,6 @@
 #include "halvex/project/csv_group.h"
 
+#include <FL/Fl_Double_Window.H>
 #include <strings.h>
 
 #include <cstdio>
@@ -98,6 +99,7 @@ void CsvGroup::createDataSet() {
   takePending();
   auto dialog = std::make_unique<ColumnAttributesDialog>();
   dialog->addColumnRows();
+  dialog->window->callback(onDialogClosed, this);
   dialog->show();
   dialogs_.push_back(std::move(dialog));
 }
@@ -119,8 +121,32 @@ void CsvGroup::attachDataSet() {
   }
 }
 
+void CsvGroup::dialogClosed(Fl_Widget* window) {
+  window->hide();
+  // Dialogs of the data sets named before describe files the project no longer names.
+  if (dialogs_.empty() || dialogs_.back()->window != window) return;
+  columnLines_.clear();
+  for (const ColumnAttribute& attribute : dialogs_.back()->attributes()) {
+    columnLines_.push_back(columnLine(attribute));
+  }
+  markModified();
+}
+
+std::vector<ColumnAttribute> CsvGroup::columnAttributes() const {
+  std::vector<ColumnAttribute> attributes;
+  for (const std::string& line : columnLines_) {
+    ColumnAttribute attribute;
+    if (parseColumnLine(line, attribute)) attributes.push_back(attribute);
+  }
+  return attributes;
+}
+
 void CsvGroup::pick(uint32_t name) {
   lastPick_ = name;
+  if (pickHandler_) {
+    pickHandler_(name);
+    return;
+  }
   const char* dataSet = dataSetName_.empty() ? "(no data set)" : dataSetName_.c_str();
   if (name == 0) {
     std::printf("CSV group %s: nothing picked\n", dataSet);

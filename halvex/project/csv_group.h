@@ -2,13 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "halvex/project/project_group.h"
+#include "halvex/streams/csv_columns.h"
 
 class ColumnAttributesDialog;
+class Fl_Widget;
 class ProjectPrompts;
 
 /// Group 3 of a project ("CSV_group"). It names one CSV file and offers the column attributes
@@ -16,8 +19,12 @@ class ProjectPrompts;
 /// its own ("\tPATH", as the local-state section writes its paths) and one line per described
 /// column ("\tcolumn N ATTRIBUTES", kept and written back as read); a project without a data set
 /// writes no section, and a reader that skips the section reads the rest of the file as before.
+/// Closing the column attributes dialog of the named data set makes its rows the column lines.
 class CsvGroup : public ProjectGroup {
  public:
+  /// Shows what a picking pass chose: the pick name (0: nothing).
+  using PickHandler = std::function<void(uint32_t name)>;
+
   /// The group asks through `prompts` (kept, must outlive the group).
   explicit CsvGroup(ProjectPrompts& prompts);
   ~CsvGroup() override;
@@ -34,11 +41,16 @@ class CsvGroup : public ProjectGroup {
   void readSection(FieldFile& file) override;
   /// Writes the section when a data set is named.
   void writeSection(std::FILE* out) override;
-  /// The column lines read from the project ("column N ATTRIBUTES"), in file order.
+  /// The column lines read from the project ("column N ATTRIBUTES"), in file order, or made
+  /// from the dialog's rows when it closed.
   const std::vector<std::string>& columnLines() const { return columnLines_; }
+  /// The column lines that read as attributes, in their order; the others are left out.
+  std::vector<ColumnAttribute> columnAttributes() const;
 
-  /// Prints the picked name with the data set's; keeps it for lastPick().
+  /// Keeps the name for lastPick() and hands it to the pick handler; without one, prints it
+  /// with the data set's name.
   void pick(uint32_t name) override;
+  void setPickHandler(PickHandler handler) { pickHandler_ = std::move(handler); }
 
   /// The data set's file name without directory; empty when none is named.
   const std::string& dataSetName() const { return dataSetName_; }
@@ -63,6 +75,12 @@ class CsvGroup : public ProjectGroup {
   void setPending(const std::string& path);
   /// Makes the pending data set the named one.
   void takePending();
+  static void onDialogClosed(Fl_Widget* window, void* group) {
+    static_cast<CsvGroup*>(group)->dialogClosed(window);
+  }
+  /// Hides the dialog of `window`; the named data set's own (the last one opened) gives its rows
+  /// as the column lines, and the project is marked modified.
+  void dialogClosed(Fl_Widget* window);
 
   ProjectPrompts& prompts_;
   std::string dataSetName_;
@@ -73,5 +91,6 @@ class CsvGroup : public ProjectGroup {
   std::vector<std::string> columnLines_;  ///< Column attributes as the project holds them.
   bool modified_ = false;
   uint32_t lastPick_ = 0;
+  PickHandler pickHandler_;
   std::vector<std::unique_ptr<ColumnAttributesDialog>> dialogs_;
 };

@@ -4,7 +4,7 @@
 #include "halvex/core/tracker_defaults.h"
 
 /// The target, chase and close vehicles, the navigation and display modes, the label toggles, the
-/// label declutter, the trails' span and the alert and idle thresholds.
+/// label declutter, the trails' span, the field reports' span and the alert and idle thresholds.
 struct TrackingSettings {
   static constexpr int kMaxCloseCount = 9;  ///< Most close vehicles that can be tracked.
   static constexpr int kLabelCount = 4;     ///< Node name, packet comment 1 and 2, GPS text.
@@ -21,6 +21,9 @@ struct TrackingSettings {
   bool labelDeclutter = true;  ///< Leave out labels that would overlap labels drawn first.
   /// Span of the trails drawn behind the nodes, minutes, 0 (no trails) to kMaxTrailMinutes.
   int trailMinutes = tracker_defaults::kTrailMinutes;
+  /// Field reports shown: those of the last N hours before the replay time (live: before the
+  /// newest report), 0 (all) to kMaxReportHours.
+  int reportHours = tracker_defaults::kReportHours;
   double alertDistance = 100.0;  ///< Alert distance.
   bool alarm = false;            ///< Sound the alarm.
   double mediumIdle =

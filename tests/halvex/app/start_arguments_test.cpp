@@ -25,6 +25,8 @@ TEST(StartArguments, ClassifiesTheCommandLine) {
       {{"demo/fleet.cfg"}, StartAction::kWindow, "demo/fleet.cfg", "", ""},
       {{"../maps/area.mpr"}, StartAction::kWindow, "", "../maps/area.mpr", ""},
       {{"AREA.MPR", "x.cfg"}, StartAction::kWindow, "", "AREA.MPR", ""},
+      {{"x.cfg", "a/b.mpr"}, StartAction::kWindow, "x.cfg", "a/b.mpr", ""},
+      {{"x.cfg", "y.cfg"}, StartAction::kWindow, "x.cfg", "", ""},
       {{"area.mpr.cfg"}, StartAction::kWindow, "area.mpr.cfg", "", ""},
       {{"mpr"}, StartAction::kWindow, "mpr", "", ""},
       // Any other first argument beginning with "-" means no configuration.

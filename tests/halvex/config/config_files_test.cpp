@@ -285,6 +285,20 @@ TEST(PreferencesTest, TrailMinutesWithinADay) {
   }
 }
 
+TEST(PreferencesTest, ReportHoursZeroForAllUpToTheLimit) {
+  ScratchDir temp;
+  const int most = tracker_defaults::kMaxReportHours;
+  const std::pair<const char*, int> cases[] = {
+      {"reports hours 6\n", 6},  {"REPORTS Hours 0\n", 0}, {"reports hours 999999999\n", most},
+      {"reports hours -2\n", 0}, {"reports hours\n", 0},   {"reports minutes 6\n", 0},
+  };
+  for (const auto& [line, hours] : cases) {
+    TrackingSettings settings;
+    readPreferences(temp.write("prefs", line), settings);
+    EXPECT_EQ(settings.reportHours, hours) << line;
+  }
+}
+
 // ---- node graphics
 
 TEST(NodeGraphicsTest, DistributesDefinitionsIntoTheLists) {
