@@ -7,7 +7,8 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(HALVEX_SHARED_DATA ${CMAKE_BINARY_DIR}/share/halvex)
 file(GLOB halvex_demo_setup CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/demo/halvex/*)
 list(FILTER halvex_demo_setup EXCLUDE REGEX "/[.][^/]*$")
-set(halvex_samples ${CMAKE_SOURCE_DIR}/demo/positions.txt ${CMAKE_SOURCE_DIR}/demo/reports.cast)
+set(halvex_samples ${CMAKE_SOURCE_DIR}/demo/positions.txt ${CMAKE_SOURCE_DIR}/demo/reports.cast
+                   ${CMAKE_SOURCE_DIR}/demo/field-reports.cast)
 set(halvex_shared_data_stamp ${CMAKE_BINARY_DIR}/share/halvex.stamp)
 
 add_custom_command(OUTPUT ${halvex_shared_data_stamp}
