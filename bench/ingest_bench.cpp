@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/private_display.h"
 #include "halvex/net/multicast_socket.h"
 
 extern char** environ;
@@ -254,15 +255,7 @@ double idlePercent(const std::string& halvex) {
 
 int main(int argc, char** argv) {
   // Into a private namespace whose loopback carries multicast, once.
-  if (std::getenv("INGEST_BENCH_IN_NETNS") == nullptr) {
-    setenv("INGEST_BENCH_IN_NETNS", "1", 1);
-    std::vector<char*> args{const_cast<char*>(NETNS_RUN)};
-    for (int k = 0; k < argc; ++k) args.push_back(argv[k]);
-    args.push_back(nullptr);
-    execv(NETNS_RUN, args.data());
-    std::perror("ingest_bench: cannot enter a network namespace");
-    return 1;
-  }
+  bench::runUnder("INGEST_BENCH_IN_NETNS", {NETNS_RUN}, argc, argv);
   const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
   const std::string halvex = HALVEX_PATH;
   const std::string pktsend = PKTSEND_PATH;

@@ -1,5 +1,5 @@
-// Running a window benchmark under its own virtual X server (and, when asked, inside a private
-// network namespace), so that it never draws on the user's display or meets another run.
+// Running a benchmark under its own virtual X server or inside a private network namespace, so
+// that it never draws on the user's display, sends to the host's network or meets another run.
 #pragma once
 
 #include <unistd.h>

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "halvex/core/fixed_format.h"
+#include "halvex/core/text_escape.h"
 #include "halvex/core/utc_time.h"
-#include "halvex/history/export_text.h"
 
 namespace {
 

@@ -54,19 +54,11 @@ bool applyPositionPacket(const NodeTable& table, char* packet) {
     return false;
   }
   if (FixListener* listener = table.fixListener()) {
-    FixEvent event;
-    event.id = fix.id;
-    event.kind = FixKind::kPacket;
     // The packet time reads the GPS date and time (UTC) with the local calendar; the recording
     // keeps the UTC time itself.
-    event.arrivalMs = toMs(node->receivedAt.seconds, node->receivedAt.milliseconds);
-    event.fixMs = zdaUtcMs(fix.zda, event.arrivalMs);
-    event.latitude = node->latitude;
-    event.longitude = node->longitude;
+    const int64_t arrivalMs = toMs(node->receivedAt.seconds, node->receivedAt.milliseconds);
+    FixEvent event = fixEventOf(*node, FixKind::kPacket, zdaUtcMs(fix.zda, arrivalMs), arrivalMs);
     event.status = NodeRecord::kAlive;
-    event.comment1 = node->comment1;
-    event.comment2 = node->comment2;
-    event.name = node->name;
     listener->fixAccepted(event);
   }
   return true;
@@ -81,19 +73,10 @@ bool applyStateRecordLine(const NodeTable& table, char* line) {
                          record.comment2, record.age, record.name);
   if (FixListener* listener = table.fixListener()) {
     const WallTime now = table.now();
-    FixEvent event;
-    event.id = record.id;
-    event.kind = FixKind::kStateRecord;
-    event.arrivalMs = toMs(now.seconds, now.milliseconds);
-    event.fixMs = record.time > 0 ? toMs(stateRecordUtcSeconds(record.time), record.milliseconds)
-                                  : event.arrivalMs;
-    event.latitude = node->latitude;
-    event.longitude = node->longitude;
-    event.status = node->status;
-    event.comment1 = node->comment1;
-    event.comment2 = node->comment2;
-    event.name = node->name;
-    listener->fixAccepted(event);
+    const int64_t arrivalMs = toMs(now.seconds, now.milliseconds);
+    const int64_t fixMs =
+        record.time > 0 ? toMs(stateRecordUtcSeconds(record.time), record.milliseconds) : arrivalMs;
+    listener->fixAccepted(fixEventOf(*node, FixKind::kStateRecord, fixMs, arrivalMs));
   }
   return true;
 }

@@ -25,6 +25,12 @@ struct FixEvent {
   const char* name = "";
 };
 
+class NodeRecord;
+
+/// The event of the fix `node` has just taken: its id, position, status and texts as the node
+/// holds them now, with the fix's kind and times.
+FixEvent fixEventOf(const NodeRecord& node, FixKind kind, int64_t fixMs, int64_t arrivalMs);
+
 /// Told of every accepted fix, on the thread that applied it (the loop's thread).
 class FixListener {
  public:

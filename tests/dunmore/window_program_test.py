@@ -14,6 +14,9 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from polling import wait_for  # noqa: E402
+
 DUNMORE = None
 CHOOSER_TITLE = "Save the current Filter settings"
 REPORT = b"071230Dec ZONE 38S ambush on convoy at GR MB 12345 67890. Two hit.\n"
@@ -23,15 +26,6 @@ FAR = (1000, 800)  # over the bare root window
 # Rows lie in the pack's frame, one below the other (window coordinates).
 ROW_X, ROW_Y, ROW_H, NAME_X = 1, 26, 20, 41
 POPUP_SIZE = (191, 33)
-
-
-def wait_for(predicate, seconds=10.0):
-    limit = time.monotonic() + seconds
-    while True:
-        value = predicate()
-        if value or time.monotonic() > limit:
-            return value
-        time.sleep(0.05)
 
 
 def xdotool(*args):

@@ -20,6 +20,7 @@
 #include "halvex/project/csv_group.h"
 #include "halvex/view/scene.h"
 #include "tests/common/window_test_support.h"
+#include "tests/halvex/app/scratch_tracker.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -40,18 +41,8 @@ const char* const kReports[] = {
 
 /// A tracker window built in a scratch folder, the current folder while it lives, with a
 /// project there ("field.mpr") whose CSV group names `reports.csv` (relative to the folder).
-class DataSetTest : public ::testing::Test {
+class DataSetTest : public ScratchTrackerTest {
  protected:
-  void SetUp() override {
-    start_ = currentDirectory();
-    ASSERT_TRUE(setCurrentDirectory(temp_.dir()));
-    window_ = std::make_unique<KT_mapWindow>("", "demo");
-  }
-  void TearDown() override {
-    window_.reset();
-    setCurrentDirectory(start_);
-  }
-
   DataSetModel& dataSet() { return window_->model().dataSet(); }
   CsvGroup* csv() { return dynamic_cast<CsvGroup*>(window_->projects().group(kCsvGroup)); }
 
@@ -80,10 +71,6 @@ class DataSetTest : public ::testing::Test {
         },
         seconds);
   }
-
-  ScratchDir temp_;
-  std::string start_;
-  std::unique_ptr<KT_mapWindow> window_;
 };
 
 TEST_F(DataSetTest, PickedRowShowsItsFieldsInAPopupThatAPressOutsideCloses) {

@@ -14,6 +14,7 @@
 #include "halvex/core/utc_time.h"
 #include "halvex/history/recording_writer.h"
 #include "tests/common/window_test_support.h"
+#include "tests/halvex/app/scratch_tracker.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -32,18 +33,8 @@ std::string labelOf(const Fl_Widget* widget) {
 }
 
 /// A tracker window built in a scratch folder, the current folder while it lives.
-class HistoryWindowTest : public ::testing::Test {
+class HistoryWindowTest : public ScratchTrackerTest {
  protected:
-  void SetUp() override {
-    start_ = currentDirectory();
-    ASSERT_TRUE(setCurrentDirectory(temp_.dir()));
-    window_ = std::make_unique<KT_mapWindow>("", "demo");
-  }
-  void TearDown() override {
-    window_.reset();
-    setCurrentDirectory(start_);
-  }
-
   HistoryWindowUi& ui() { return window_->historyWindow().ui(); }
   HistorySession& session() { return window_->history(); }
 
@@ -81,10 +72,6 @@ class HistoryWindowTest : public ::testing::Test {
     if (session().replayStatus().playing) ui().playButton->do_callback();
     ASSERT_FALSE(session().replayStatus().playing);
   }
-
-  ScratchDir temp_;
-  std::string start_;
-  std::unique_ptr<KT_mapWindow> window_;
 };
 
 TEST_F(HistoryWindowTest, MenuItemOpensTheWindowAndClosingHidesIt) {

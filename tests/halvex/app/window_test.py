@@ -15,19 +15,11 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from polling import wait_for  # noqa: E402
 from x11_close import close_window  # noqa: E402
 
 HALVEX = DEMO = None
 TITLE = "Kestrane / Polvarin: Wayloom:  Version 0.15 - Mon Sep 12 11:40:05 2005"
-
-
-def wait_for(predicate, seconds=10.0):
-    limit = time.monotonic() + seconds
-    while True:
-        value = predicate()
-        if value or time.monotonic() > limit:
-            return value
-        time.sleep(0.05)
 
 
 def windows(*search):

@@ -16,30 +16,15 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from polling import read, wait_for  # noqa: E402
+
 HALVEX = PKTSEND = None
 RAW_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "streams",
                           "raw_http_server.py")
 RUNNING = []  # trackers to kill when a test fails before stopping them
 
 NODES = "1 Command post\n2 Recovery truck\n3 Scout\n"
-
-
-def wait_for(predicate, seconds=5.0):
-    """Polls predicate until it holds or the time is up; returns its last value."""
-    limit = time.monotonic() + seconds
-    while True:
-        value = predicate()
-        if value or time.monotonic() > limit:
-            return value
-        time.sleep(0.02)
-
-
-def read(path):
-    try:
-        with open(path) as f:
-            return f.read()
-    except OSError:
-        return ""
 
 
 class Tracker:

@@ -17,6 +17,9 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from polling import read, wait_for  # noqa: E402
+
 HALVEX = PKTSEND = TRACKEXPORT = None
 GROUP, PORT = "239.255.7.9", 5519
 NODES = "1 Command post\n2 Recovery truck\n3 Scout\n4 Medic\n"
@@ -25,23 +28,6 @@ NODES = "1 Command post\n2 Recovery truck\n3 Scout\n4 Medic\n"
 START = "2026-03-08T01:59:50"
 START_SECONDS = 1772935190
 ENV = dict(os.environ, TZ="America/New_York")
-
-
-def wait_for(predicate, seconds=10.0):
-    limit = time.monotonic() + seconds
-    while True:
-        value = predicate()
-        if value or time.monotonic() > limit:
-            return value
-        time.sleep(0.05)
-
-
-def read(path):
-    try:
-        with open(path) as f:
-            return f.read()
-    except OSError:
-        return ""
 
 
 def write_setup(folder):

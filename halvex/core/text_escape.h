@@ -1,9 +1,15 @@
-// Texts from the recording (names, comments) made safe for the export formats: XML, JSON and
-// CSV. Recorded texts are whatever the inputs sent, so any byte may come.
+// Texts from the inputs (names, comments) made safe for the formats the tracker writes: XML,
+// JSON and CSV. Such texts are whatever the inputs sent, so any byte may come.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+/// Length of the well-formed UTF-8 sequence of a non-ASCII character at the front of `text`
+/// (2 to 4), or 0 when there is none: overlong forms, surrogates and code points past U+10FFFF
+/// are not well-formed.
+size_t utf8Length(std::string_view text);
 
 /// Appends `text` as XML character data or attribute value (UTF-8): & < > " ' as entities; tab,
 /// line feed and carriage return as character references so that they survive attribute

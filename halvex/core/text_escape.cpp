@@ -1,4 +1,4 @@
-#include "halvex/history/export_text.h"
+#include "halvex/core/text_escape.h"
 
 #include <cstdint>
 
@@ -10,31 +10,6 @@ constexpr unsigned char kFirstPrintable = 0x20;
 
 bool isContinuation(unsigned char c) {
   return (c & 0xC0) == 0x80;
-}
-
-/// Length of the well-formed UTF-8 sequence of a non-ASCII character at the front of `text`
-/// (2 to 4), or 0 when there is none: overlong forms, surrogates and code points past U+10FFFF
-/// are not well-formed.
-size_t utf8Length(std::string_view text) {
-  const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  }
-  if (length == 0 || text.size() < length || byte(1) < low || byte(1) > high) return 0;
-  for (size_t i = 2; i < length; ++i)
-    if (!isContinuation(byte(i))) return 0;
-  return length;
 }
 
 /// Walks `text`, handing each ASCII byte to `ascii(out, c)` and appending every other character
@@ -64,6 +39,28 @@ void appendCleaned(std::string& out, std::string_view text, bool xmlChars, Ascii
 }
 
 }  // namespace
+
+size_t utf8Length(std::string_view text) {
+  const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  if (length == 0 || text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i)
+    if (!isContinuation(byte(i))) return 0;
+  return length;
+}
 
 void appendXmlText(std::string& out, std::string_view text) {
   appendCleaned(out, text, true, [](std::string& o, unsigned char c) {
