@@ -18,7 +18,8 @@ void applyActive(const std::string& direction, const std::string& value, IoDefin
                    {"LOCAL_STATE", IoDefinitions::kInputLocalState},
                    {"REMOTE_STATE", IoDefinitions::kInputRemoteState},
                    {"CLIENT", IoDefinitions::kInputClient},
-                   {"SERVER", IoDefinitions::kInputServer}};
+                   {"SERVER", IoDefinitions::kInputServer},
+                   {"MQTT", IoDefinitions::kInputMqtt}};
     for (const auto& input : kInputs) {
       if (sameWord(value, input.word)) defs.inputMode = input.mode;
     }
@@ -30,6 +31,8 @@ void applyActive(const std::string& direction, const std::string& value, IoDefin
       mode = IoDefinitions::kOutputClient;
     } else if (sameWord(value, "SERVER")) {
       mode = IoDefinitions::kOutputServer;
+    } else if (sameWord(value, "MQTT")) {
+      mode = IoDefinitions::kOutputMqtt;
     }
     if (mode != 0 && defs.outputCount < IoDefinitions::kMaxOutputs) {
       defs.outputs[defs.outputCount++] = mode;
@@ -42,7 +45,29 @@ int toInt(const std::string& word) {
   return config::clampToInt(std::strtol(word.c_str(), nullptr, 10));
 }
 
+/// The broker keys shared by both directions ("MqttHost", "MqttPort", ...); false when `key` is
+/// none of them.
+bool applyMqtt(const std::string& key, const std::string& value, MqttSettings& mqtt) {
+  if (sameWord(key, "MqttHost")) {
+    mqtt.host = value;
+  } else if (sameWord(key, "MqttPort")) {
+    mqtt.port = toInt(value);
+  } else if (sameWord(key, "MqttTopic")) {
+    mqtt.topic = value;
+  } else if (sameWord(key, "MqttUser")) {
+    mqtt.user = value;
+  } else if (sameWord(key, "MqttPasswordFile")) {
+    mqtt.passwordFile = value;
+  } else if (sameWord(key, "MqttCaFile")) {
+    mqtt.caFile = value;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 void applyInput(const std::string& key, const std::string& value, IoDefinitions& defs) {
+  if (applyMqtt(key, value, defs.mqttInput)) return;
   if (sameWord(key, "MultiCastPortFile")) {
     defs.multicastPortFile = value;
   } else if (sameWord(key, "LocalStateFile")) {
@@ -69,6 +94,7 @@ void applyInput(const std::string& key, const std::string& value, IoDefinitions&
 }
 
 void applyOutput(const std::string& key, const std::string& value, IoDefinitions& defs) {
+  if (applyMqtt(key, value, defs.mqttOutput)) return;
   if (sameWord(key, "LocalStateFile")) {
     defs.outputLocalStateFile = value;
   } else if (sameWord(key, "ClientIp")) {

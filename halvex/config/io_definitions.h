@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "halvex/config/mqtt_settings.h"
 #include "halvex/core/tracker_defaults.h"
 
 /// The input/output definitions record. Empty texts mean "not set".
@@ -17,6 +18,7 @@ struct IoDefinitions {
     kInputRemoteState = 3,
     kInputClient = 4,
     kInputServer = 5,
+    kInputMqtt = 6,  ///< "Active Input MQTT": node states from a broker.
   };
 
   /// Output modes that may be listed in outputs.
@@ -24,6 +26,7 @@ struct IoDefinitions {
     kOutputLocalState = 2,  ///< Local state snapshot file.
     kOutputClient = 4,      ///< Client sending.
     kOutputServer = 5,      ///< Server sending.
+    kOutputMqtt = 6,        ///< "Active Output MQTT": node states to a broker.
   };
 
   int inputMode = kInputNone;
@@ -47,6 +50,9 @@ struct IoDefinitions {
   int multicastMemoryMB = tracker_defaults::kMulticastMemoryMB;
   /// Largest decoded map picture, Mpixel ("Map MaxMegapixels N").
   int mapMaxMegapixels = tracker_defaults::kMapMaxMegapixels;
+
+  MqttSettings mqttInput;   ///< "Input MqttHost HOST", "Input MqttPort N", ...
+  MqttSettings mqttOutput;  ///< "Output MqttHost HOST", "Output MqttPort N", ...
 
   std::string path;  ///< The definitions file last read.
 

@@ -1,6 +1,7 @@
 #include "halvex/engine/headless.h"
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -36,7 +37,8 @@ constexpr const char* kUsage =
     "  --local-rate R   local state file input rate: 5 pps, 2 pps, 1 pps (default), 2 spp\n"
     "  --remote-rate R  remote state poll rate: 1 spp, 2 spp, 5 spp, 10 spp (default), 20 spp,\n"
     "                   30 spp, 45 spp, 60 spp\n"
-    "  --output-rate R  state file output rate: 5 pps, 2 pps, 1 pps (default), 2 spp\n"
+    "  --output-rate R  state file and MQTT output rate: 10 pps, 5 pps, 2 pps, 1 pps (default),\n"
+    "                   2 spp\n"
     "  --help           shows this text\n"
     "  --version        shows the program's name and version\n"
     "A rate is given by its label (blanks optional: 5pps) or by its index in the list.\n"
@@ -54,6 +56,42 @@ struct RateOption {
   int index;
 };
 
+/// The output rate beyond the dialogs' choices, for a fast MQTT output: its label without
+/// blanks and its period, s.
+constexpr const char* kFastOutputLabel = "10pps";
+constexpr double kFastOutputSeconds = 0.1;
+
+/// Whether `text` names the fast output rate (letter case and blanks ignored).
+bool isFastOutputRate(const char* text) {
+  std::string squeezed;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p != ' ') squeezed += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  }
+  return squeezed == kFastOutputLabel;
+}
+
+/// Shortest loop pass while MQTT states stream in.
+constexpr std::chrono::milliseconds kMinStatesPass{4};
+
+/// Prints what the MQTT input and output did, one line each for those in use.
+void printMqttCounts(const TrackerEngine& engine, const EngineControls& controls) {
+  if (controls.mqttOutput) {
+    const MqttOutput& output = engine.mqttOutput();
+    std::printf("halvex: MQTT output %s: %ld messages published, %ld waiting\n",
+                output.clientId().c_str(), output.published(), output.staged());
+  }
+  if (controls.inputMode == IoDefinitions::kInputMqtt) {
+    const MqttInput& input = engine.mqttInput();
+    std::printf("halvex: MQTT input: %ld messages received, %ld applied, %ld dropped, %ld ignored",
+                input.received(), input.applied(), input.dropped(), input.ignored());
+    const double p50 = input.latencyPercentileMs(50);
+    if (p50 >= 0) {
+      std::printf(", latency p50 %.0f ms, p99 %.0f ms", p50, input.latencyPercentileMs(99));
+    }
+    std::printf("\n");
+  }
+}
+
 /// Names of the input modes, for the start-up line.
 const char* inputModeName(int mode) {
   switch (mode) {
@@ -65,6 +103,8 @@ const char* inputModeName(int mode) {
       return "remote state";
     case IoDefinitions::kInputClient:
       return "client receiving (no input step)";
+    case IoDefinitions::kInputMqtt:
+      return "MQTT node states";
     default:
       return "server receiving (no input step)";
   }
@@ -77,6 +117,7 @@ int runHeadless(int argc, char** argv) {
                         {"--remote-rate", SlotScheduler::kRemoteInput, -1},
                         {"--output-rate", SlotScheduler::kLocalOutput, -1}};
   const char* master = nullptr;
+  bool fastOutput = false;
   HistoryOptions history;
   for (int k = 0; k < argc; ++k) {
     if (std::strcmp(argv[k], "--help") == 0) {
@@ -100,7 +141,10 @@ int runHeadless(int argc, char** argv) {
       if (std::strcmp(argv[k], rate.name) != 0) continue;
       const RateTable table = TrackerEngine::rateTableOf(rate.slot);
       rate.index = k + 1 < argc ? rateIndexOf(table, argv[k + 1]) : -1;
-      if (rate.index < 0) {
+      if (rate.slot == SlotScheduler::kLocalOutput) {
+        fastOutput = rate.index < 0 && k + 1 < argc && isFastOutputRate(argv[k + 1]);
+      }
+      if (rate.index < 0 && !(rate.slot == SlotScheduler::kLocalOutput && fastOutput)) {
         std::fprintf(stderr, "halvex: %s needs one of the listed rates\n%s", rate.name, kUsage);
         return 2;
       }
@@ -143,12 +187,16 @@ int runHeadless(int argc, char** argv) {
     if (rate.index >= 0) engine.setRateChoice(rate.slot, rate.index);
   }
   engine.updateRates();
+  if (fastOutput)
+    engine.scheduler().setPeriodSeconds(SlotScheduler::kLocalOutput, kFastOutputSeconds);
   // The definitions' buffer sizes and ring memory before the receivers start, so that the first
   // pass does not restart them; one reload takes all three (the definitions may have been read
   // after the port file).
   model.ports().setRingSettings(controls.bytesPerBuffer, controls.buffersPerPort,
                                 model.ioDefinitions().multicastMemoryMB);
-  const bool multicast = controls.inputMode == IoDefinitions::kInputMulticast;
+  // Neither multicast datagrams nor MQTT messages wake the loop: both are drained at 60 Hz.
+  const bool multicast = controls.inputMode == IoDefinitions::kInputMulticast ||
+                         controls.inputMode == IoDefinitions::kInputMqtt;
   HistorySession session(model, engine);
   if (!startHistory(history, session, &problem)) {
     std::fprintf(stderr, "halvex: %s\n", problem.c_str());
@@ -166,12 +214,28 @@ int runHeadless(int argc, char** argv) {
   std::printf("halvex: headless, %d nodes, %d ports, input %s, state file %s\n",
               model.nodes().count(), model.ports().portCount(), inputModeName(controls.inputMode),
               controls.localStateOutput ? model.stateOutput().fileName().c_str() : "(none)");
+  if (controls.mqttOutput) {
+    const MqttSettings& mqtt = controls.mqttOutputSettings;
+    std::printf("halvex: MQTT output to %s:%d on %s/nodes/ID as %s\n", mqtt.host.c_str(), mqtt.port,
+                mqtt.topic.c_str(), engine.mqttClientId().c_str());
+  }
+  if (controls.inputMode == IoDefinitions::kInputMqtt) {
+    const MqttSettings& mqtt = controls.mqttInput;
+    std::printf("halvex: MQTT input from %s:%d on %s/nodes/+\n", mqtt.host.c_str(), mqtt.port,
+                mqtt.topic.c_str());
+  }
   std::fflush(stdout);
   // A watcher takes the termination signal: it ends a fetch in progress at once and wakes the
   // loop from its wait.
   std::mutex waitMutex;
   std::condition_variable wake;
   std::atomic<bool> ending{false};
+  std::atomic<bool> statesWaiting{false};
+  engine.setMqttWake([&] {
+    statesWaiting.store(true);
+    std::lock_guard<std::mutex> hold(waitMutex);
+    wake.notify_all();
+  });
   std::thread watcher([&] {
     signals.wait(-1);
     ending.store(true);
@@ -181,6 +245,8 @@ int runHeadless(int argc, char** argv) {
   });
   bool endTold = false;
   while (!ending.load()) {
+    statesWaiting.store(false);  // what arrives from here on is applied now or wakes the wait
+    const auto passStart = std::chrono::steady_clock::now();
     engine.tick();
     // Said once, so that whoever waits for a replay knows the node table holds its end.
     if (!endTold && session.replayAtEnd()) {
@@ -196,9 +262,15 @@ int runHeadless(int argc, char** argv) {
     }
     std::unique_lock<std::mutex> hold(waitMutex);
     if (wait < 0) {
-      wake.wait(hold, [&] { return ending.load(); });
+      wake.wait(hold, [&] { return ending.load() || statesWaiting.load(); });
     } else {
-      wake.wait_for(hold, std::chrono::duration<double>(wait), [&] { return ending.load(); });
+      wake.wait_for(hold, std::chrono::duration<double>(wait),
+                    [&] { return ending.load() || statesWaiting.load(); });
+    }
+    // Woken by arriving states: they are gathered for a moment, since each pass rebuilds the
+    // proximity list over every node.
+    if (statesWaiting.load() && !ending.load()) {
+      wake.wait_until(hold, passStart + kMinStatesPass, [&] { return ending.load(); });
     }
   }
   watcher.join();
@@ -219,6 +291,7 @@ int runHeadless(int argc, char** argv) {
                 static_cast<unsigned long long>(recording.bytes), recording.path.c_str(),
                 recording.error.empty() ? "" : ": ", recording.error.c_str());
   }
+  printMqttCounts(engine, controls);
   std::printf("halvex: stopped on signal %d after %ld state files\n", signals.signalNumber(),
               model.stateOutput().frameCount());
   return 0;

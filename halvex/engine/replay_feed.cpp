@@ -1,18 +1,13 @@
 #include "halvex/engine/replay_feed.h"
 
-#include <ctime>
-
-#include "halvex/core/calendar_cache.h"
 #include "halvex/core/utc_time.h"
-#include "halvex/streams/nmea.h"
+#include "halvex/streams/packet_time.h"
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/node_trail.h"
 
 namespace {
 
-constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kMsPerMinute = 60000;
-constexpr int kFirstCalendarYear = 1900;
 
 /// A time stamp from UTC ms.
 TimeStamp stampOf(int64_t ms) {
@@ -81,27 +76,9 @@ void ReplayFeed::apply(const TrackState& state) {
                      state.name.c_str());
     return;
   }
-  // The packet fields as the GPS date and time would have given them: UTC calendar fields read
-  // with the local calendar.
-  const UtcFields fields = utcFields(state.fixMs);
-  std::tm calendar = {};
-  calendar.tm_year = static_cast<int>(fields.year - kFirstCalendarYear);
-  calendar.tm_mon = fields.month - 1;
-  calendar.tm_mday = fields.day;
-  calendar.tm_hour = fields.hour;
-  calendar.tm_min = fields.minute;
-  calendar.tm_sec = fields.second;
-  calendar.tm_isdst = -1;
-  TimeStamp stamp;
-  stamp.seconds = localCalendarTime(calendar);
-  stamp.milliseconds = fields.millisecond;
-  stamp.timezone = static_cast<short>(-calendar.tm_gmtoff / 60);
-  stamp.dstflag = static_cast<short>(calendar.tm_isdst > 0 ? 1 : 0);
-  char dateText[kDateTextSize];
-  formatDateText(dateText, static_cast<long>(fields.year), fields.month, fields.day, fields.hour,
-                 fields.minute,
-                 fields.second + static_cast<double>(fields.millisecond) / kMsPerSecond);
-  node->restoreFix(state.latitude, state.longitude, received, &calendar, stamp, dateText,
-                   state.status, state.comment1.c_str(), state.comment2.c_str(),
+  // The packet fields as the GPS date and time would have given them.
+  const PacketTime fix = packetTimeOfUtc(state.fixMs);
+  node->restoreFix(state.latitude, state.longitude, received, &fix.calendar, fix.stamp,
+                   fix.dateText, state.status, state.comment1.c_str(), state.comment2.c_str(),
                    state.name.c_str());
 }

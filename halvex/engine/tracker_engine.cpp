@@ -1,5 +1,7 @@
 #include "halvex/engine/tracker_engine.h"
 
+#include <cstdio>
+
 #include "halvex/config/io_definitions.h"
 #include "halvex/engine/tracker_model.h"
 #include "halvex/streams/local_state_file.h"
@@ -8,6 +10,31 @@ namespace {
 
 /// Default entry of each slot's rate choice: 30 fps, 1 pps, 10 spp, 10 spp, 1 pps, 1 pps.
 constexpr int kDefaultRateChoice[SlotScheduler::kSlotCount] = {1, 0, 2, 3, 3, 2, 2};
+
+/// Program name in the MQTT client ids.
+constexpr const char* kMqttProgram = "halvex";
+/// Added to the output's client id for the input's.
+constexpr const char* kMqttInputSuffix = "-in";
+/// Longest client id made, bytes (as MqttLink::uniqueClientId keeps to).
+constexpr size_t kMaxClientIdBytes = 64;
+
+/// The input's client id from the output's "PROGRAM-HOST-PID-RANDOM": the suffix added, the
+/// host part cut when the id would grow too long, so the pid and random part stay.
+std::string inputClientId(const std::string& outputId) {
+  std::string id = outputId + kMqttInputSuffix;
+  if (id.size() <= kMaxClientIdBytes) return id;
+  const size_t excess = id.size() - kMaxClientIdBytes;
+  const size_t random = outputId.rfind('-');
+  const size_t pid = random == std::string::npos || random == 0 ? std::string::npos
+                                                                : outputId.rfind('-', random - 1);
+  if (pid == std::string::npos || pid < excess) return id.substr(id.size() - kMaxClientIdBytes);
+  return id.erase(pid - excess, excess);
+}
+
+bool sameSettings(const MqttSettings& a, const MqttSettings& b) {
+  return a.host == b.host && a.port == b.port && a.topic == b.topic && a.user == b.user &&
+         a.passwordFile == b.passwordFile && a.caFile == b.caFile;
+}
 
 }  // namespace
 
@@ -29,6 +56,8 @@ void EngineControls::takeFrom(const IoDefinitions& io, const TrackingSettings& s
       inputMode = IoDefinitions::kInputServer;
       break;
   }
+  // The MQTT input has no button of the inputs dialog: the Network feeds window selects it.
+  if (io.inputMode == IoDefinitions::kInputMqtt) inputMode = IoDefinitions::kInputMqtt;
   localStateFile = io.inputLocalStateFile;
   remoteHost = io.remoteIp;
   remotePort = io.remotePort;
@@ -38,19 +67,27 @@ void EngineControls::takeFrom(const IoDefinitions& io, const TrackingSettings& s
   const OutputButtons outputs = outputButtonsToSet(io);
   localStateOutput = localStateOutput || outputs.localState;
   clientOutput = clientOutput || outputs.client;
+  mqttInput = io.mqttInput;
+  mqttOutputSettings = io.mqttOutput;
+  for (int k = 0; k < io.outputCount && k < IoDefinitions::kMaxOutputs; ++k) {
+    if (io.outputs[k] == IoDefinitions::kOutputMqtt) mqttOutput = true;
+  }
   mediumIdle = settings.mediumIdle;
   badIdle = settings.badIdle;
 }
 
-TrackerEngine::TrackerEngine(TrackerModel& model, EngineView* view) : model_(model), view_(view) {
+TrackerEngine::TrackerEngine(TrackerModel& model, EngineView* view)
+    : model_(model), view_(view), mqttClientId_(MqttLink::uniqueClientId(kMqttProgram)) {
   for (int slot = 0; slot < SlotScheduler::kSlotCount; ++slot) {
     rateChoice_[slot] = kDefaultRateChoice[slot];
   }
   updateRates();
+  model_.fixes().add(&mqttOutput_);
 }
 
 TrackerEngine::~TrackerEngine() {
   stop();
+  model_.fixes().remove(&mqttOutput_);
 }
 
 RateTable TrackerEngine::rateTableOf(SlotScheduler::Slot slot) {
@@ -104,6 +141,11 @@ void TrackerEngine::stop() {
   fetcher_.setStopping(true);
   fetcher_.stop();
   model_.ports().stopReceivers();
+  mqttInput_.stop();
+  mqttOutput_.stop();
+  // A pass after a restart starts them again.
+  mqttInputRun_ = MqttRun();
+  mqttOutputRun_ = MqttRun();
 }
 
 std::unique_lock<std::mutex> TrackerEngine::holdInputs() {
@@ -137,6 +179,7 @@ void TrackerEngine::resetTimeStamps() {
 void TrackerEngine::tick() {
   const int64_t now = scheduler_.sample();
   pushSettings();
+  followMqttControls();
   enableSlots();
   if (replacement_ != nullptr) {
     newStateData_.store(replacement_->feed());
@@ -148,9 +191,12 @@ void TrackerEngine::tick() {
   model_.nodes().buildNearest(settings.targetId, settings.chaseId);
   StateOutput& output = model_.stateOutput();
   if (scheduler_.enabledAndDue(SlotScheduler::kLocalOutput)) {
-    if (output.snapshotOn() && output.writeFrame(model_.nodes(), newStateData_.load()) &&
-        view_ != nullptr) {
+    if (controls_.localStateOutput && output.snapshotOn() &&
+        output.writeFrame(model_.nodes(), newStateData_.load()) && view_ != nullptr) {
       view_->framesWritten(output.frameCount());
+    }
+    if (mqttOutputRun_.on) {
+      mqttOutput_.period(model_.nodes(), model_.nodes().now(), newStateData_.load());
     }
     scheduler_.markRun(SlotScheduler::kLocalOutput, now);
   }
@@ -170,7 +216,8 @@ void TrackerEngine::tick() {
 
 double TrackerEngine::waitSeconds() const {
   const double wait = scheduler_.waitSeconds();
-  if (replacement_ == nullptr) return wait;
+  // MQTT messages wake nothing: they are applied at the multicast drain rate at least.
+  if (replacement_ == nullptr && controls_.inputMode != IoDefinitions::kInputMqtt) return wait;
   return wait < 0 || wait > SlotScheduler::kMaxWaitSeconds ? SlotScheduler::kMaxWaitSeconds : wait;
 }
 
@@ -208,7 +255,8 @@ void TrackerEngine::enableSlots() {
   scheduler_.enable(SlotScheduler::kLocalInput, mode == IoDefinitions::kInputLocalState);
   scheduler_.enable(SlotScheduler::kRemoteInput, mode == IoDefinitions::kInputRemoteState);
   scheduler_.enable(SlotScheduler::kClientInput, mode == IoDefinitions::kInputClient);
-  scheduler_.enable(SlotScheduler::kLocalOutput, controls_.localStateOutput);
+  // The MQTT output publishes at the state output rate, with or without the state file.
+  scheduler_.enable(SlotScheduler::kLocalOutput, controls_.localStateOutput || mqttOutputRun_.on);
   scheduler_.enable(SlotScheduler::kClientOutput, controls_.clientOutput);
 }
 
@@ -230,6 +278,12 @@ void TrackerEngine::inputStep(int64_t now) {
     case IoDefinitions::kInputRemoteState:
       showIdleControls(false);
       requestIfDue(now);
+      break;
+    case IoDefinitions::kInputMqtt:
+      // Status and age follow from each state's fix time against the idle thresholds.
+      showIdleControls(true);
+      mqttInput_.apply(model_.nodes());
+      newStateData_.store(false);
       break;
     default:
       break;  // client and server receiving have no input step
@@ -278,4 +332,38 @@ void TrackerEngine::showIdleControls(bool shown) {
   if (idleControlsState_ == static_cast<int>(shown)) return;
   idleControlsState_ = shown;
   if (view_ != nullptr) view_->idleControlsShown(shown);
+}
+
+void TrackerEngine::followMqttControls() {
+  const bool outputOn = controls_.mqttOutput;
+  if (outputOn != mqttOutputRun_.on ||
+      (outputOn && !sameSettings(controls_.mqttOutputSettings, mqttOutputRun_.settings))) {
+    mqttOutput_.stop();
+    mqttOutputRun_.on = outputOn;
+    mqttOutputRun_.settings = controls_.mqttOutputSettings;
+    std::string error;
+    if (outputOn && !mqttOutput_.start(controls_.mqttOutputSettings, mqttClientId_, &error)) {
+      std::fprintf(stderr, "halvex: MQTT output: %s\n", error.c_str());
+    }
+  }
+  const bool inputOn = controls_.inputMode == IoDefinitions::kInputMqtt;
+  if (inputOn != mqttInputRun_.on ||
+      (inputOn && !sameSettings(controls_.mqttInput, mqttInputRun_.settings))) {
+    mqttInput_.stop();
+    mqttInputRun_.on = inputOn;
+    mqttInputRun_.settings = controls_.mqttInput;
+    std::string error;
+    if (inputOn && !mqttInput_.start(controls_.mqttInput, inputClientId(mqttClientId_),
+                                     mqttClientId_, &error)) {
+      std::fprintf(stderr, "halvex: MQTT input: %s\n", error.c_str());
+    }
+  }
+}
+
+std::string TrackerEngine::mqttInputStatus() const {
+  return mqttInputRun_.on ? mqttInput_.status() : "off";
+}
+
+std::string TrackerEngine::mqttOutputStatus() const {
+  return mqttOutputRun_.on ? mqttOutput_.status() : "off";
 }

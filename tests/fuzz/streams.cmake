@@ -12,3 +12,7 @@ halvex_fuzzer(port_file_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/port_file_fuzz.cp
 # fetchRemoteState end to end against a server thread on 127.0.0.1 that serves the fuzz bytes.
 halvex_fuzzer(remote_fetch_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/remote_fetch_fuzz.cpp LIBS halvex_engine)
+
+# The node state message of the MQTT input, and the writer's messages read back.
+halvex_fuzzer(node_json_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/node_json_fuzz.cpp
+  LIBS halvex_streams)

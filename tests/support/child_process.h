@@ -112,6 +112,9 @@ class ChildProcess {
     return wait();
   }
 
+  /// Its process id while it runs (for /proc), -1 before start or after the end.
+  pid_t pid() const { return pid_; }
+
   /// Whether the child was started and has not ended.
   bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 

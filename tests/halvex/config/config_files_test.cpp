@@ -9,6 +9,8 @@
 #include "halvex/config/master_config.h"
 #include "halvex/config/node_graphics.h"
 #include "halvex/config/preferences.h"
+#include "halvex/engine/tracker_engine.h"
+#include "halvex/tracking/tracking_settings.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -187,6 +189,69 @@ TEST(IoDefinitionsTest, ReadingResetsAllButTheBufferValues) {
   EXPECT_EQ(defs.inputMode, 0);
   EXPECT_EQ(defs.inputLocalStateFile, "");
   EXPECT_EQ(defs.multicastBuffersPerPort, 30);
+}
+
+TEST(IoDefinitionsTest, MqttLinesSetEachDirectionAndTheEngineControls) {
+  ScratchDir temp;
+  IoDefinitions defs;
+  // Without MQTT lines both directions keep their defaults and the output stays off.
+  readIoDefinitions(temp.write("plain", "Active Input MULTICAST\nActive Output LOCAL_STATE\n"),
+                    defs);
+  for (const MqttSettings* mqtt : {&defs.mqttInput, &defs.mqttOutput}) {
+    EXPECT_EQ(mqtt->host, "");
+    EXPECT_EQ(mqtt->port, 1883);
+    EXPECT_EQ(mqtt->topic, "halvex");
+  }
+  EngineControls plain;
+  plain.takeFrom(defs, TrackingSettings());
+  EXPECT_FALSE(plain.mqttOutput);
+  EXPECT_EQ(plain.inputMode, IoDefinitions::kInputMulticast);
+
+  readIoDefinitions(temp.write("io",
+                               "active input mqtt\n"
+                               "Active Output MQTT\n"
+                               "Input MqttHost broker-b\n"
+                               "Input MqttTopic exercise/+\n"
+                               "Input MqttUser viewer\n"
+                               "Input MqttPasswordFile in.pw\n"
+                               "Input MqttCaFile ca-in.pem\n"
+                               "OUTPUT MQTTHOST broker-a\n"
+                               "Output MqttPort 8883\n"
+                               "Output MqttTopic exercise/site1\n"
+                               "Output MqttUser site1\n"
+                               "Output MqttPasswordFile out.pw\n"
+                               "Output MqttCaFile ca-out.pem\n"
+                               "Output MqttPort 1884 extra\n"),
+                    defs);
+  EXPECT_EQ(defs.inputMode, IoDefinitions::kInputMqtt);
+  ASSERT_EQ(defs.outputCount, 1);
+  EXPECT_EQ(defs.outputs[0], IoDefinitions::kOutputMqtt);
+  const struct {
+    const MqttSettings& got;
+    MqttSettings want;
+  } cases[] = {
+      {defs.mqttInput, {"broker-b", 1883, "exercise/+", "viewer", "in.pw", "ca-in.pem"}},
+      {defs.mqttOutput, {"broker-a", 8883, "exercise/site1", "site1", "out.pw", "ca-out.pem"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.got.host, c.want.host);
+    EXPECT_EQ(c.got.port, c.want.port);
+    EXPECT_EQ(c.got.topic, c.want.topic);
+    EXPECT_EQ(c.got.user, c.want.user);
+    EXPECT_EQ(c.got.passwordFile, c.want.passwordFile);
+    EXPECT_EQ(c.got.caFile, c.want.caFile);
+  }
+  // The multicast fields are untouched by the broker keys.
+  EXPECT_EQ(defs.remotePort, 0);
+  EXPECT_EQ(defs.outputClientPort, 0);
+
+  EngineControls controls;
+  controls.takeFrom(defs, TrackingSettings());
+  EXPECT_EQ(controls.inputMode, IoDefinitions::kInputMqtt);
+  EXPECT_TRUE(controls.mqttOutput);
+  EXPECT_EQ(controls.mqttInput.host, "broker-b");
+  EXPECT_EQ(controls.mqttOutputSettings.port, 8883);
+  EXPECT_FALSE(controls.localStateOutput);
 }
 
 // ---- preferences
