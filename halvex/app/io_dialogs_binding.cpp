@@ -37,6 +37,10 @@ IoDialogsBinding::ModeButtons IoDialogsBinding::modeButtons() const {
           inputs_.serverButton};
 }
 
+void IoDialogsBinding::clearInputModes() {
+  for (Fl_Round_Button* mode : modeButtons()) mode->value(0);
+}
+
 void IoDialogsBinding::choosePortFile() {
   std::string path;
   if (!chooseFile("Select multi cast port file", "dgc map file (*.mcp)\ttext files (*.txt)",

@@ -35,8 +35,11 @@ class IoDialogsBinding {
   void showIoDefinitions();
   /// Shows the paths of the master configuration file and the files it named.
   void showMasterPaths();
-  /// Copies what the dialogs show into the engine's controls.
+  /// Copies what the dialogs show into the engine's controls; with no mode button set the
+  /// input mode reads none (another window chose it).
   void readControls(EngineControls& controls) const;
+  /// Clears every input mode button: an input mode chosen outside the dialog holds.
+  void clearInputModes();
   /// Hands the input and output rate choices to the engine.
   void chooseRates();
   /// Asks for the remote rate choice shown or hidden; any thread may ask. Wakes the loop, which

@@ -36,6 +36,7 @@ KT_mapWindow::KT_mapWindow(const std::string& directory, const std::string& base
       history_(model_, engine_),
       tool_(model_, engine_),
       dialogs_(model_, engine_),
+      feeds_(engine_, [this] { dialogs_.clearInputModes(); }),
       historyWindow_(history_),
       dataSets_(model_, history_, [this] { redrawRequested(); }),
       view_(static_cast<glDrawSurface*>(drawSurface), camera_, model_, engine_,
@@ -144,6 +145,7 @@ void KT_mapWindow::preferencesRead() {
 void KT_mapWindow::ioDefinitionsRead() {
   setMapPictureLimit(model_.ioDefinitions().mapMaxMegapixels * kPixelsPerMegapixel);
   dialogs_.showIoDefinitions();
+  feeds_.showIoDefinitions(model_.ioDefinitions());
 }
 
 void KT_mapWindow::configurationLoaded() {
@@ -161,6 +163,7 @@ void KT_mapWindow::buildToolPalette() {
 void KT_mapWindow::readControls() {
   EngineControls& controls = engine_.controls();
   dialogs_.readControls(controls);
+  feeds_.readControls(controls);
   tool_.readControls(controls);
   controls.displayShown = mainWindow->shown() && mainWindow->visible() && mainWindow->active();
 }
@@ -309,6 +312,8 @@ void KT_mapWindow::menuCommand(MenuCommand command) {
     historyWindow_.show();
   } else if (command == MenuCommand::kShowFieldReports) {
     dataSets_.show();
+  } else if (command == MenuCommand::kShowNetworkFeeds) {
+    feeds_.show();
   } else {
     projects_.command(command);
   }

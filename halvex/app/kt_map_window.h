@@ -9,6 +9,7 @@
 #include "halvex/app/history_binding.h"
 #include "halvex/app/io_dialogs_binding.h"
 #include "halvex/app/menu_table.h"
+#include "halvex/app/network_feeds_binding.h"
 #include "halvex/app/tool_window_binding.h"
 #include "halvex/app/tracker_projects.h"
 #include "halvex/app/tracker_view.h"
@@ -107,6 +108,8 @@ class KT_mapWindow : public MainWindowUi,
   HistoryBinding& historyWindow() { return historyWindow_; }
   /// The project's field reports: the "Field reports" window and the report popup.
   DataSetBinding& dataSets() { return dataSets_; }
+  /// The "Network feeds" window: the MQTT output and input.
+  NetworkFeedsBinding& networkFeeds() { return feeds_; }
   ProjectManager& projects() { return projects_.manager(); }
   ToolWindowUi& toolWindow() { return tool_.ui(); }
   InputsDialogUi& inputsDialog() { return dialogs_.inputs(); }
@@ -163,6 +166,7 @@ class KT_mapWindow : public MainWindowUi,
   std::vector<Fl_Menu_Item> menuItems_;  ///< The window's own copy of the menu table.
   ToolWindowBinding tool_;
   IoDialogsBinding dialogs_;
+  NetworkFeedsBinding feeds_;     ///< After the dialogs whose input mode it shares.
   HistoryBinding historyWindow_;  ///< After the session it drives.
   DataSetBinding dataSets_;       ///< After the model and the session it reads.
   Fl_File_Chooser* fileChooser_ = nullptr;

@@ -35,7 +35,7 @@ constexpr Fl_Callback* kCallbacks[] = {
     chosen<MenuCommand::kCloseProject>,     chosen<MenuCommand::kShowToolPalette>,
     chosen<MenuCommand::kHideToolPalette>,  chosen<MenuCommand::kToggleLabelDeclutter>,
     chosen<MenuCommand::kShowHistory>,      chosen<MenuCommand::kLoadCsvDataSet>,
-    chosen<MenuCommand::kShowFieldReports>,
+    chosen<MenuCommand::kShowFieldReports>, chosen<MenuCommand::kShowNetworkFeeds>,
 };
 constexpr int kCommandCount = static_cast<int>(sizeof kCallbacks / sizeof kCallbacks[0]);
 
@@ -104,6 +104,7 @@ constexpr MenuRow kRows[kMenuItemCount] = {
     {"label declutter", kCheckedToggle, command(MenuCommand::kToggleLabelDeclutter)},
     {"history", 0, command(MenuCommand::kShowHistory)},
     {"field reports", 0, command(MenuCommand::kShowFieldReports)},
+    {"network feeds", 0, command(MenuCommand::kShowNetworkFeeds)},
     {nullptr, 0, kNoCommand},
     {"help", kSubmenu, kNoCommand},
     {"overview", kInactive, kNoCommand},

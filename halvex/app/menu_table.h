@@ -24,6 +24,7 @@ enum class MenuCommand {
   kShowHistory,           ///< "view", "history": opens the history window
   kLoadCsvDataSet,        ///< "load", "data set csv ": attaches an existing CSV file
   kShowFieldReports,      ///< "view", "field reports": opens the filter-key window
+  kShowNetworkFeeds,      ///< "view", "network feeds": opens the network feeds window
 };
 
 /// Receives the commands of the menu items.
@@ -34,7 +35,7 @@ class MenuCommands {
 };
 
 /// Items of the menu table, the closing empty items included.
-constexpr int kMenuItemCount = 78;
+constexpr int kMenuItemCount = 79;
 
 /// A writable copy of the menu table with `commands` as the user data of every item.
 std::vector<Fl_Menu_Item> makeMenuTable(MenuCommands* commands);

@@ -58,6 +58,7 @@ void TrackerProjects::command(MenuCommand command) {
     case MenuCommand::kToggleLabelDeclutter:
     case MenuCommand::kShowHistory:
     case MenuCommand::kShowFieldReports:
+    case MenuCommand::kShowNetworkFeeds:
       break;
   }
 }

@@ -43,7 +43,7 @@ const Entry* find(const std::vector<Entry>& entries, const std::string& path) {
   return nullptr;
 }
 
-TEST(MenuTable, SeventyEightItemsInFourMenusWithTheirKindsAndLabels) {
+TEST(MenuTable, SeventyNineItemsInFourMenusWithTheirKindsAndLabels) {
   Recorder recorder;
   std::vector<Fl_Menu_Item> table = makeMenuTable(&recorder);
   ASSERT_EQ(table.size(), static_cast<size_t>(kMenuItemCount));
@@ -51,9 +51,9 @@ TEST(MenuTable, SeventyEightItemsInFourMenusWithTheirKindsAndLabels) {
   const std::vector<Entry> entries = walk(table.data(), "", read);
   // After the help menu's closing item come the top level's and one more: three in all.
   EXPECT_EQ(read + 1, kMenuItemCount);
-  EXPECT_EQ(table[75].text, nullptr);
   EXPECT_EQ(table[76].text, nullptr);
   EXPECT_EQ(table[77].text, nullptr);
+  EXPECT_EQ(table[78].text, nullptr);
 
   std::vector<std::string> top;
   for (const Entry& e : entries)
@@ -64,7 +64,7 @@ TEST(MenuTable, SeventyEightItemsInFourMenusWithTheirKindsAndLabels) {
     if (e.path.rfind("view/", 0) == 0) view.push_back(e.path.substr(5));
   EXPECT_EQ(view, (std::vector<std::string>{"display tool palette   ", "hide tool palette",
                                             "live data", "data set csv", "label declutter",
-                                            "history", "field reports"}));
+                                            "history", "field reports", "network feeds"}));
   // The declutter item is a check item, checked as the setting starts.
   EXPECT_EQ(find(entries, "view/label declutter")->flags, FL_MENU_TOGGLE | FL_MENU_VALUE);
 
@@ -98,7 +98,8 @@ TEST(MenuTable, SeventyEightItemsInFourMenusWithTheirKindsAndLabels) {
                                            "view/hide tool palette",
                                            "view/label declutter",
                                            "view/history",
-                                           "view/field reports"};
+                                           "view/field reports",
+                                           "view/network feeds"};
   int leaves = 0;
   for (const Entry& e : entries) {
     if (e.flags & FL_SUBMENU) continue;
@@ -109,7 +110,7 @@ TEST(MenuTable, SeventyEightItemsInFourMenusWithTheirKindsAndLabels) {
     EXPECT_EQ(menuItemCommand(*e.item, command), usable) << e.path;
     EXPECT_EQ(e.item->user_data(), &recorder) << e.path;
   }
-  EXPECT_EQ(leaves, 46);
+  EXPECT_EQ(leaves, 47);
   EXPECT_TRUE(find(entries, "file/exit")->flags & FL_MENU_INACTIVE);
 }
 
@@ -131,10 +132,12 @@ TEST(MenuTable, ItemsGiveTheirCommandsToTheWindow) {
   history->do_callback(nullptr);
   find(entries, "file/load/data set csv ")->item->do_callback(nullptr);
   find(entries, "view/field reports")->item->do_callback(nullptr);
-  EXPECT_EQ(recorder.given, (std::vector<MenuCommand>{
-                                MenuCommand::kLoadLocalStream, MenuCommand::kHideToolPalette,
-                                MenuCommand::kToggleLabelDeclutter, MenuCommand::kShowHistory,
-                                MenuCommand::kLoadCsvDataSet, MenuCommand::kShowFieldReports}));
+  find(entries, "view/network feeds")->item->do_callback(nullptr);
+  EXPECT_EQ(recorder.given,
+            (std::vector<MenuCommand>{MenuCommand::kLoadLocalStream, MenuCommand::kHideToolPalette,
+                                      MenuCommand::kToggleLabelDeclutter, MenuCommand::kShowHistory,
+                                      MenuCommand::kLoadCsvDataSet, MenuCommand::kShowFieldReports,
+                                      MenuCommand::kShowNetworkFeeds}));
 }
 
 }  // namespace
