@@ -1,6 +1,6 @@
 // MqttLink against real mosquitto brokers started on free ports of 127.0.0.1: retained messages
 // at QoS 1, a broker that comes up late, one that restarts (reconnection, subscriptions made
-// again, the outage said once), and user names with password files.
+// again, the outage said once), user names with password files, and TLS.
 #include "halvex/net/mqtt_link.h"
 
 #include <fcntl.h>
@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/mqtt_broker.h"
 #include "tests/support/scratch_dir.h"
 
@@ -212,6 +213,62 @@ TEST(MqttLink, UserAndPasswordFromAPrivateFile) {
   EXPECT_TRUE(waitFor([&] { return refused.status().find("not authorised") != std::string::npos; }))
       << refused.status();
   EXPECT_FALSE(refused.connected());
+}
+
+/// Makes a certificate authority `name` (name.pem, name.key) in `dir`; with `server`, also a
+/// broker certificate for 127.0.0.1 that it signed (server.pem, server.key).
+bool makeAuthority(const ScratchDir& dir, const std::string& name, bool server) {
+  using testsupport::ChildProcess;
+  const std::vector<std::string> key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                        "-nodes"};
+  std::vector<std::string> ca = {"openssl",
+                                 "req",
+                                 "-x509",
+                                 "-days",
+                                 "2",
+                                 "-subj",
+                                 "/CN=" + name,
+                                 "-keyout",
+                                 dir.path(name + ".key"),
+                                 "-out",
+                                 dir.path(name + ".pem")};
+  ca.insert(ca.end(), key.begin(), key.end());
+  if (ChildProcess(ca).wait() != 0) return false;
+  if (!server) return true;
+  std::vector<std::string> request = {"openssl", "req",
+                                      "-subj",   "/CN=127.0.0.1",
+                                      "-keyout", dir.path("server.key"),
+                                      "-out",    dir.path("server.csr")};
+  request.insert(request.end(), key.begin(), key.end());
+  return ChildProcess(request).wait() == 0 &&
+         ChildProcess({"openssl", "x509", "-req", "-days", "2", "-in", dir.path("server.csr"),
+                       "-CA", dir.path(name + ".pem"), "-CAkey", dir.path(name + ".key"),
+                       "-CAcreateserial", "-out", dir.path("server.pem"), "-extfile",
+                       dir.write("san.cnf", "subjectAltName=IP:127.0.0.1\n")})
+                 .wait() == 0;
+}
+
+TEST(MqttLink, TlsWithTheBrokersAuthorityOnly) {
+  ScratchDir dir;
+  ASSERT_TRUE(makeAuthority(dir, "exercise-ca", true));
+  ASSERT_TRUE(makeAuthority(dir, "other-ca", false));
+  MqttBroker broker("cafile " + dir.path("exercise-ca.pem") + "\ncertfile " +
+                    dir.path("server.pem") + "\nkeyfile " + dir.path("server.key") + "\n");
+  ASSERT_TRUE(broker.start());
+  std::string error;
+  MqttSettings settings = at(broker.port());
+  settings.caFile = dir.path("exercise-ca.pem");
+  MqttLink link(MqttLink::uniqueClientId("tls"));
+  ASSERT_TRUE(link.start(settings, &error)) << error;
+  EXPECT_TRUE(waitFor([&] { return link.connected(); })) << link.status();
+
+  // A broker the given authority did not sign is not trusted.
+  settings.caFile = dir.path("other-ca.pem");
+  MqttLink doubtful(MqttLink::uniqueClientId("tls"));
+  ASSERT_TRUE(doubtful.start(settings, &error)) << error;
+  EXPECT_TRUE(waitFor([&] { return doubtful.status().find("cannot reach") != std::string::npos; }))
+      << doubtful.status();
+  EXPECT_FALSE(doubtful.connected());
 }
 
 TEST(MqttLink, SettingsThatCannotWorkAreRefusedAtStart) {
