@@ -31,6 +31,9 @@ constexpr double kMaxSentMs = 9007199254740992.0;
 constexpr int kDegreeDecimals = 9;
 /// Most decimals of the age, s.
 constexpr int kAgeDecimals = 3;
+/// Largest age either way, s: a century, far past any node still listed, and well inside what
+/// the writer prints exactly.
+constexpr double kMaxAgeSeconds = 100.0 * 366 * 24 * 3600;
 
 /// Appends `code` (a Unicode scalar value) in UTF-8 to `out`; returns the bytes written.
 size_t putUtf8(unsigned code, char* out) {
@@ -320,6 +323,7 @@ NodeJsonError Reader::readMember(Member member, NodeState& out) {
       out.longitude = value;
       break;
     case kAge:
+      if (std::fabs(value) > kMaxAgeSeconds) return NodeJsonError::kNotFinite;
       out.age = value;
       break;
     default:  // kSent

@@ -32,7 +32,7 @@ enum class NodeJsonError {
   kTooLarge,   ///< Over kNodeJsonMaxBytes.
   kMalformed,  ///< Not one JSON object (bad syntax, bad escape, invalid UTF-8, nesting).
   kWrongType,  ///< A known member of the wrong type, or an unknown status word or bad time.
-  kNotFinite,  ///< A number that is not finite or out of range (lat, lon, id).
+  kNotFinite,  ///< A number that is not finite or out of range (lat, lon, id, age, sent).
   kMissing,    ///< id, lat, lon or time missing.
 };
 

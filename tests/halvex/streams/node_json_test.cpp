@@ -111,6 +111,7 @@ TEST(NodeJson, MessagesAreTakenOrRefusedWithTheirReason) {
       {R"({"id":7,"lat":1e999,"lon":2,"time":"2026-12-11T09:30:15Z"})", NodeJsonError::kNotFinite},
       {R"({"id":7,"lat":1,"lon":-180.5,"time":"2026-12-11T09:30:15Z"})", NodeJsonError::kNotFinite},
       {kHead + R"(,"age":-1e400})", NodeJsonError::kNotFinite},
+      {kHead + R"(,"age":4.8e40})", NodeJsonError::kNotFinite},  // past what the writer prints
       {R"({"id":7,"lat":1,"lon":2})", NodeJsonError::kMissing},
       {R"({"lat":1,"lon":2,"time":"2026-12-11T09:30:15Z","name":"x"})", NodeJsonError::kMissing},
       {"{ }", NodeJsonError::kMissing},
