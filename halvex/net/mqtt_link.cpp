@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/platform/host_name.h"
+
 namespace {
 
 /// Longest wait of one pass of the library's loop, ms: the thread looks at its stop flag at
@@ -449,9 +451,7 @@ long MqttLink::disconnects() const {
 }
 
 std::string MqttLink::uniqueClientId(const char* program) {
-  char host[256] = "";
-  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
-  host[sizeof host - 1] = '\0';
+  const std::string hostPart = hostName();
   std::random_device random;
   char tail[32];
   std::snprintf(tail, sizeof tail, "-%ld-%08x", static_cast<long>(::getpid()),
@@ -460,7 +460,6 @@ std::string MqttLink::uniqueClientId(const char* program) {
   // The pid and random part are what make the id unique: cut the host name, then the program.
   const size_t room = kMaxClientIdBytes - std::strlen(tail);
   head = head.substr(0, room);
-  std::string hostPart = host;
   if (!hostPart.empty() && head.size() + 1 < room) {
     head += "-" + hostPart.substr(0, room - head.size() - 1);
   }
