@@ -16,6 +16,10 @@ using fieldscan::scanDouble;
 using fieldscan::scanInt;
 using fieldscan::scanLong;
 
+/// Rounding allowance of the millisecond truncation, ms: far below a millisecond, far above the
+/// error of a fraction of seconds below 10^6 held in a double.
+constexpr double kFractionSlackMs = 1e-6;
+
 /// Start of the field after the one read up to `from`; null when there is no further field or
 /// it is empty (an empty field makes it and every later field absent). Readers stop at or
 /// before their field's comma, so the search starts where reading stopped.
@@ -116,7 +120,10 @@ bool parseGpzda(const char* body, ZdaFix& fix) {
   fix.year = year;
   fix.calendar = calendar;
   fix.time.seconds = t;
-  fix.time.milliseconds = static_cast<int>((seconds - whole) * 1000);
+  // A decimal fraction such as .2 is held a hair short of its value (0.19999...); truncating
+  // that would lose a millisecond, so the truncation allows for a few units of rounding.
+  const double fraction = (seconds - whole) * 1000;
+  fix.time.milliseconds = static_cast<int>(fraction + std::copysign(kFractionSlackMs, fraction));
   fix.time.timezone = static_cast<short>(-calendar.tm_gmtoff / 60);
   fix.time.dstflag = static_cast<short>(calendar.tm_isdst > 0 ? 1 : 0);
   formatDateText(fix.dateText, year, month, day, hour, minute, seconds);

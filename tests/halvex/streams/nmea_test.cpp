@@ -52,6 +52,25 @@ TEST(Gpzda, ReadsTheDocumentedExample) {
   EXPECT_STREQ(fix.dateText, "2026/12/07,12:35:19.500");
 }
 
+// The milliseconds are the fraction truncated as written, not as a double holds it (.2 is
+// 0.19999... there).
+TEST(Gpzda, MillisecondsTruncateTheWrittenFraction) {
+  ZoneScope zone("UTC0");
+  const struct {
+    const char* body;
+    int milliseconds;
+  } cases[] = {{"$GPZDA,123519.2,07,12,2026,00,00", 200},
+               {"$GPZDA,123507.3,07,12,2026,00,00", 300},
+               {"$GPZDA,123559.99,07,12,2026,00,00", 990},
+               {"$GPZDA,123519.9999,07,12,2026,00,00", 999},
+               {"$GPZDA,2575-1.2,32,13,26,0,0", -200}};
+  for (const auto& c : cases) {
+    ZdaFix fix;
+    ASSERT_TRUE(parseGpzda(c.body, fix)) << c.body;
+    EXPECT_EQ(fix.time.milliseconds, c.milliseconds) << c.body;
+  }
+}
+
 TEST(Gpzda, RejectsMissingEmptyOrUnreadableFields) {
   ZdaFix fix;
   fix.hour = 99;
