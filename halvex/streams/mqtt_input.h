@@ -19,8 +19,6 @@ class MqttInput {
   /// have held for it anyway, and the retained messages bring every node's last state again on
   /// every subscription; acknowledging each message would only double the broker's work.
   static constexpr int kSubscribeQos = 0;
-  /// Node ids kept waiting at most: one id space of this size across the exercise.
-  static constexpr int kMaxWaitingIds = 65536;
 
   MqttInput();
   ~MqttInput();

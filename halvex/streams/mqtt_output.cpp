@@ -5,6 +5,7 @@
 #include <chrono>
 #include <utility>
 
+#include "halvex/streams/node_changes.h"
 #include "halvex/streams/node_json.h"
 #include "halvex/tracking/node_table.h"
 
@@ -29,24 +30,11 @@ int64_t msOf(const WallTime& time) {
   return time.seconds * kMsPerSecond + time.milliseconds;
 }
 
-/// What was last staged of a node, to tell whether it changed.
-struct Staged {
-  bool known = false;
-  int64_t fixMs = 0;
-  double latitude = 0;
-  double longitude = 0;
-  int status = -1;
-  std::string name;
-  std::string comment1;
-  std::string comment2;
-};
-
 }  // namespace
 
 struct MqttOutput::Shared {
   // Loop thread only.
-  std::vector<int64_t> fixMs = std::vector<int64_t>(NodeTable::kMaxId + 1, 0);  ///< 0: no fix.
-  std::vector<Staged> last = std::vector<Staged>(NodeTable::kMaxId + 1);
+  NodeChanges nodeChanges;
   std::vector<NodeState> changes;      ///< Reused by period().
   SteadyClock::time_point lastPeriod;  ///< When period() last ran.
 
@@ -208,9 +196,7 @@ bool MqttOutput::running() const {
 }
 
 void MqttOutput::fixAccepted(const FixEvent& fix) {
-  if (fix.id < 0 || fix.id > NodeTable::kMaxId) return;
-  // 0 marks "no fix": a fix at the epoch itself is taken 1 ms later.
-  shared_->fixMs[fix.id] = fix.fixMs != 0 ? fix.fixMs : 1;
+  shared_->nodeChanges.noteFix(fix);
 }
 
 void MqttOutput::period(const NodeTable& table, const WallTime& now) {
@@ -228,43 +214,7 @@ void MqttOutput::period(const NodeTable& table, const WallTime& now, bool relaye
   }
   s.lastPeriod = started;
   std::vector<NodeState>& changes = s.changes;
-  changes.clear();
-  for (NodeRecord* node = table.chainHead(); node != nullptr; node = node->next) {
-    const int id = node->id;
-    if (id < 0 || id > NodeTable::kMaxId || s.fixMs[id] == 0) continue;
-    Staged& last = s.last[id];
-    node->lock();
-    if (!relayed) {
-      node->computeStatusLocked(now);
-      node->computeAgeLocked(now);
-    }
-    const bool same = last.known && last.fixMs == s.fixMs[id] && last.latitude == node->latitude &&
-                      last.longitude == node->longitude && last.status == node->status &&
-                      last.name == node->name && last.comment1 == node->comment1 &&
-                      last.comment2 == node->comment2;
-    if (!same) {
-      last.known = true;
-      last.fixMs = s.fixMs[id];
-      last.latitude = node->latitude;
-      last.longitude = node->longitude;
-      last.status = node->status;
-      last.name = node->name;
-      last.comment1 = node->comment1;
-      last.comment2 = node->comment2;
-      NodeState state;
-      state.id = id;
-      state.name = last.name;
-      state.latitude = last.latitude;
-      state.longitude = last.longitude;
-      state.timeMs = last.fixMs;
-      state.status = last.status;
-      state.age = node->age;
-      state.comment1 = last.comment1;
-      state.comment2 = last.comment2;
-      changes.push_back(std::move(state));
-    }
-    node->unlock();
-  }
+  s.nodeChanges.changed(table, now, relayed, changes);
   if (changes.empty()) return;
   const std::string source = clientId();
   std::lock_guard<std::mutex> hold(s.mutex);

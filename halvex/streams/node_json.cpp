@@ -374,39 +374,56 @@ void appendFixed(std::string& out, double value, int decimals) {
 std::string nodeStateJson(const NodeState& state) {
   std::string out;
   out.reserve(256);
-  out += "{\"id\":";
-  out += std::to_string(state.id);
-  out += ",\"name\":";
-  appendJsonString(out, state.name);
-  out += ",\"lat\":";
-  appendFixed(out, state.latitude, kDegreeDecimals);
-  out += ",\"lon\":";
-  appendFixed(out, state.longitude, kDegreeDecimals);
-  out += ",\"time\":\"";
-  char time[kUtcTextSize];
-  out.append(time, static_cast<size_t>(formatUtcTime(state.timeMs, UtcStyle::kIso, time)));
-  out += "\",\"status\":\"";
-  out += state.status == 0 ? "alive" : state.status == 1 ? "idle" : "lost";
-  out += "\",\"age\":";
-  const size_t ageStart = out.size();
-  appendFixed(out, state.age, kAgeDecimals);
-  // 0.400 as 0.4: drop trailing zeros but keep one decimal.
-  const size_t point = out.find('.', ageStart);
-  if (point != std::string::npos) {
-    while (out.size() > point + 2 && out.back() == '0') out.pop_back();
-  }
-  out += ",\"comment1\":";
-  appendJsonString(out, state.comment1);
-  out += ",\"comment2\":";
-  appendJsonString(out, state.comment2);
-  out += ",\"source\":";
-  appendJsonString(out, state.source);
+  out += '{';
+  appendNodeStateMembers(out, state);
   if (state.sentMs != 0) {
     out += ",\"sent\":";
     out += std::to_string(state.sentMs);
   }
   out += '}';
   return out;
+}
+
+void appendNodeStateMembers(std::string& out, const NodeState& state) {
+  out += "\"id\":";
+  out += std::to_string(state.id);
+  out += ",\"name\":";
+  appendJsonString(out, state.name);
+  out += ",\"lat\":";
+  appendNodeDegrees(out, state.latitude);
+  out += ",\"lon\":";
+  appendNodeDegrees(out, state.longitude);
+  out += ",\"time\":\"";
+  char time[kUtcTextSize];
+  out.append(time, static_cast<size_t>(formatUtcTime(state.timeMs, UtcStyle::kIso, time)));
+  out += "\",\"status\":\"";
+  out += nodeStatusWord(state.status);
+  out += "\",\"age\":";
+  appendNodeSeconds(out, state.age);
+  out += ",\"comment1\":";
+  appendJsonString(out, state.comment1);
+  out += ",\"comment2\":";
+  appendJsonString(out, state.comment2);
+  out += ",\"source\":";
+  appendJsonString(out, state.source);
+}
+
+const char* nodeStatusWord(int status) {
+  return status == 0 ? "alive" : status == 1 ? "idle" : "lost";
+}
+
+void appendNodeDegrees(std::string& out, double degrees) {
+  appendFixed(out, degrees, kDegreeDecimals);
+}
+
+void appendNodeSeconds(std::string& out, double seconds) {
+  const size_t start = out.size();
+  appendFixed(out, seconds, kAgeDecimals);
+  // 0.400 as 0.4: drop trailing zeros but keep one decimal.
+  const size_t point = out.find('.', start);
+  if (point != std::string::npos) {
+    while (out.size() > point + 2 && out.back() == '0') out.pop_back();
+  }
 }
 
 NodeJsonError readNodeStateJson(const char* data, size_t bytes, NodeState& state) {

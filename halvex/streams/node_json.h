@@ -39,6 +39,19 @@ enum class NodeJsonError {
 /// The message for `state`: members in the order above, texts escaped, "sent" left out when 0.
 std::string nodeStateJson(const NodeState& state);
 
+/// The message's pieces, for the formats that say the same of a node (the GeoJSON feed).
+/// Appends the members of `state` from "id" to "source" as the message writes them, without the
+/// braces around them and without "sent".
+void appendNodeStateMembers(std::string& out, const NodeState& state);
+/// The status word of `status`: "alive" (0), "idle" (1), "lost" (anything else).
+const char* nodeStatusWord(int status);
+/// Appends a latitude or longitude, degrees, as the message writes it: 9 decimals, a point
+/// whatever the locale; null when not finite.
+void appendNodeDegrees(std::string& out, double degrees);
+/// Appends a time span, seconds, as the message writes the age: up to 3 decimals, at least one
+/// ("0.4", "12.0"); null when not finite.
+void appendNodeSeconds(std::string& out, double seconds);
+
 /// Reads a message of `bytes` bytes into `state`. Unknown members are skipped (newer publishers
 /// may add some); missing optional members read as empty or 0; control characters in kept
 /// texts read as blanks. On any error `state` is left unchanged. Never reads past `bytes` and

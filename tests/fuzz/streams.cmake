@@ -16,3 +16,7 @@ halvex_fuzzer(remote_fetch_fuzz
 # The node state message of the MQTT input, and the writer's messages read back.
 halvex_fuzzer(node_json_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/node_json_fuzz.cpp
   LIBS halvex_streams)
+
+# Cursor on Target events, and the stream splitter over the same bytes.
+halvex_fuzzer(cot_event_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/cot_event_fuzz.cpp
+  LIBS halvex_streams)
