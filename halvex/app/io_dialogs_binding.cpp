@@ -110,13 +110,12 @@ void IoDialogsBinding::showIoDefinitions() {
 void IoDialogsBinding::showMasterPaths() {
   const MasterPaths& paths = model_.paths();
   master_.masterPath->value(paths.master.c_str());
-  // The dialog's sections, from the top.
+  // The dialog's sections, from the top (the CoT uid table has none: the master file names it).
   const MasterKey sections[] = {MasterKey::NodeFile,    MasterKey::PortFile,
                                 MasterKey::NodeDefFile, MasterKey::MapFile,
                                 MasterKey::WWWFile,     MasterKey::PreferenceFile};
-  for (int k = 0; k < kMasterKeyCount; ++k) {
-    master_.files[k].path->value(paths.file(sections[k]).c_str());
-  }
+  int k = 0;
+  for (const MasterKey key : sections) master_.files[k++].path->value(paths.file(key).c_str());
 }
 
 void IoDialogsBinding::readControls(EngineControls& c) const {

@@ -1,10 +1,11 @@
-// The "Network feeds" window bound to the engine: the MQTT output and input settings the
-// operator applies, the MQTT input mode kept exclusive with the inputs dialog's mode buttons,
-// and the links' status lines kept up to date while the window is shown.
+// The "Network feeds" window bound to the engine: the MQTT, CoT and GeoJSON settings the operator
+// applies, the MQTT and CoT input modes kept exclusive with each other and with the inputs
+// dialog's mode buttons, and the feeds' status lines kept up to date while the window is shown.
 #pragma once
 
 #include <functional>
 
+#include "halvex/config/cot_settings.h"
 #include "halvex/config/mqtt_settings.h"
 #include "halvex/ui/network_feeds_window.h"
 
@@ -23,7 +24,8 @@ class NetworkFeedsBinding {
   static constexpr double kRefreshSeconds = 1.0;  ///< Period of the status refresh while shown.
 
   /// Builds the window, hidden, showing the engine's settings before any file is read.
-  /// `clearInputModes` clears the inputs dialog's mode buttons when the MQTT input is chosen.
+  /// `clearInputModes` clears the inputs dialog's mode buttons when the MQTT or CoT input is
+  /// chosen.
   NetworkFeedsBinding(TrackerEngine& engine, std::function<void()> clearInputModes);
   ~NetworkFeedsBinding();
   NetworkFeedsBinding(const NetworkFeedsBinding&) = delete;
@@ -38,12 +40,12 @@ class NetworkFeedsBinding {
   /// Shows the engine's status lines.
   void refresh();
 
-  /// Shows and applies the MQTT settings of definitions just read, the input mode among them
-  /// (run after the inputs dialog showed its own).
+  /// Shows and applies the MQTT, CoT and GeoJSON settings of definitions just read, the input
+  /// mode among them (run after the inputs dialog showed its own).
   void showIoDefinitions(const IoDefinitions& io);
-  /// Completes the controls the inputs dialog filled: a mode chosen there clears the MQTT input
-  /// button; with none chosen there, the button selects the MQTT input. Then copies the applied
-  /// MQTT settings.
+  /// Completes the controls the inputs dialog filled: a mode chosen there clears the MQTT and
+  /// CoT input buttons; with none chosen there, the chosen button selects its input. Then copies
+  /// the applied settings.
   void readControls(EngineControls& controls);
 
  private:
@@ -57,6 +59,12 @@ class NetworkFeedsBinding {
   void outputEntered();
   void inputEntered();
   void inputModeChosen();
+  void cotSendToggled();
+  void cotOutputEntered();
+  void cotInputEntered();
+  void cotInputModeChosen();
+  void geoJsonToggled();
+  void geoJsonEntered();
   void refreshTick();
 
   TrackerEngine& engine_;
@@ -65,5 +73,10 @@ class NetworkFeedsBinding {
   bool publish_ = false;     ///< The MQTT output is on, as applied.
   MqttSettings output_;      ///< The output's broker, as applied.
   MqttSettings input_;       ///< The input's broker, as applied.
+  bool cotSend_ = false;     ///< The CoT output is on, as applied.
+  CotSettings cotOutput_;    ///< The CoT output's settings, as applied.
+  CotSettings cotInput_;     ///< The CoT input's settings, as applied.
+  bool geoJsonOn_ = false;   ///< The GeoJSON feed is on, as applied.
+  std::string geoJsonPath_;  ///< Its file, as applied.
   bool refreshing_ = false;  ///< The refresh timer is set.
 };

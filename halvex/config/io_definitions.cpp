@@ -19,7 +19,8 @@ void applyActive(const std::string& direction, const std::string& value, IoDefin
                    {"REMOTE_STATE", IoDefinitions::kInputRemoteState},
                    {"CLIENT", IoDefinitions::kInputClient},
                    {"SERVER", IoDefinitions::kInputServer},
-                   {"MQTT", IoDefinitions::kInputMqtt}};
+                   {"MQTT", IoDefinitions::kInputMqtt},
+                   {"COT", IoDefinitions::kInputCot}};
     for (const auto& input : kInputs) {
       if (sameWord(value, input.word)) defs.inputMode = input.mode;
     }
@@ -33,6 +34,10 @@ void applyActive(const std::string& direction, const std::string& value, IoDefin
       mode = IoDefinitions::kOutputServer;
     } else if (sameWord(value, "MQTT")) {
       mode = IoDefinitions::kOutputMqtt;
+    } else if (sameWord(value, "COT")) {
+      mode = IoDefinitions::kOutputCot;
+    } else if (sameWord(value, "GEOJSON")) {
+      mode = IoDefinitions::kOutputGeoJson;
     }
     if (mode != 0 && defs.outputCount < IoDefinitions::kMaxOutputs) {
       defs.outputs[defs.outputCount++] = mode;
@@ -66,8 +71,28 @@ bool applyMqtt(const std::string& key, const std::string& value, MqttSettings& m
   return true;
 }
 
+/// The CoT keys of either direction ("CotGroup", "CotPort", ...); false when `key` is none.
+bool applyCot(const std::string& key, const std::string& value, CotSettings& cot) {
+  if (sameWord(key, "CotGroup")) {
+    cot.group = value;
+  } else if (sameWord(key, "CotPort")) {
+    cot.port = toInt(value);
+  } else if (sameWord(key, "CotTtl")) {
+    cot.ttl = toInt(value);
+  } else if (sameWord(key, "CotSite")) {
+    cot.site = value;
+  } else if (sameWord(key, "CotType")) {
+    cot.type = value;
+  } else if (sameWord(key, "CotTcp")) {
+    cot.tcp = value;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 void applyInput(const std::string& key, const std::string& value, IoDefinitions& defs) {
-  if (applyMqtt(key, value, defs.mqttInput)) return;
+  if (applyMqtt(key, value, defs.mqttInput) || applyCot(key, value, defs.cotInput)) return;
   if (sameWord(key, "MultiCastPortFile")) {
     defs.multicastPortFile = value;
   } else if (sameWord(key, "LocalStateFile")) {
@@ -94,8 +119,10 @@ void applyInput(const std::string& key, const std::string& value, IoDefinitions&
 }
 
 void applyOutput(const std::string& key, const std::string& value, IoDefinitions& defs) {
-  if (applyMqtt(key, value, defs.mqttOutput)) return;
-  if (sameWord(key, "LocalStateFile")) {
+  if (applyMqtt(key, value, defs.mqttOutput) || applyCot(key, value, defs.cotOutput)) return;
+  if (sameWord(key, "GeoJsonFile")) {
+    defs.geoJson.path = value;
+  } else if (sameWord(key, "LocalStateFile")) {
     defs.outputLocalStateFile = value;
   } else if (sameWord(key, "ClientIp")) {
     defs.outputClientIp = value;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "halvex/config/cot_settings.h"
 #include "halvex/config/mqtt_settings.h"
 #include "halvex/core/tracker_defaults.h"
 
@@ -19,6 +20,7 @@ struct IoDefinitions {
     kInputClient = 4,
     kInputServer = 5,
     kInputMqtt = 6,  ///< "Active Input MQTT": node states from a broker.
+    kInputCot = 7,   ///< "Active Input COT": Cursor on Target events.
   };
 
   /// Output modes that may be listed in outputs.
@@ -27,6 +29,8 @@ struct IoDefinitions {
     kOutputClient = 4,      ///< Client sending.
     kOutputServer = 5,      ///< Server sending.
     kOutputMqtt = 6,        ///< "Active Output MQTT": node states to a broker.
+    kOutputCot = 7,         ///< "Active Output COT": Cursor on Target events.
+    kOutputGeoJson = 8,     ///< "Active Output GEOJSON": GeoJSON and KML files.
   };
 
   int inputMode = kInputNone;
@@ -53,6 +57,9 @@ struct IoDefinitions {
 
   MqttSettings mqttInput;   ///< "Input MqttHost HOST", "Input MqttPort N", ...
   MqttSettings mqttOutput;  ///< "Output MqttHost HOST", "Output MqttPort N", ...
+  CotSettings cotInput;     ///< "Input CotGroup ADDR", "Input CotPort N", "Input CotTcp H:P".
+  CotSettings cotOutput;    ///< "Output CotGroup ADDR", "Output CotPort N", ...
+  GeoJsonSettings geoJson;  ///< "Output GeoJsonFile PATH".
 
   std::string path;  ///< The definitions file last read.
 

@@ -17,6 +17,7 @@ constexpr KeyInfo kKeys[kMasterKeyCount] = {
     {MasterKey::WWWFile, "WWWFile", "Input/Output definitions File"},
     {MasterKey::MapFile, "MapFile", "Map Graphics Configuration File"},
     {MasterKey::PreferenceFile, "PreferenceFile", "Preferences File"},
+    {MasterKey::CotNodes, "CotNodes", "CoT Node Uid File"},
 };
 
 }  // namespace

@@ -12,10 +12,11 @@ enum class MasterKey {
   WWWFile,         ///< Input/output definitions file.
   MapFile,         ///< Map graphics file.
   PreferenceFile,  ///< Preferences file.
+  CotNodes,        ///< Cursor on Target uid table: which node each event's uid stands for.
 };
 
 /// Number of master keys.
-constexpr int kMasterKeyCount = 6;
+constexpr int kMasterKeyCount = 7;
 
 /// The key as written in the file, e.g. "NodeFile".
 const char* masterKeyName(MasterKey key);

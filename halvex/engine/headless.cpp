@@ -73,8 +73,24 @@ bool isFastOutputRate(const char* text) {
 /// Shortest loop pass while MQTT states stream in.
 constexpr std::chrono::milliseconds kMinStatesPass{4};
 
-/// Prints what the MQTT input and output did, one line each for those in use.
-void printMqttCounts(const TrackerEngine& engine, const EngineControls& controls) {
+/// Prints what the network feeds did, one line each for those in use.
+void printFeedCounts(const TrackerEngine& engine, const EngineControls& controls) {
+  const NetworkFeeds& feeds = engine.feeds();
+  if (controls.cotOutput) {
+    const CotOutput& output = feeds.cotOutput();
+    std::printf("halvex: CoT output: %ld events sent, %ld failed\n", output.sent(),
+                output.failed());
+  }
+  if (controls.inputMode == IoDefinitions::kInputCot) {
+    const CotInput& input = feeds.cotInput();
+    std::printf(
+        "halvex: CoT input: %ld events received, %ld applied, %ld dropped, %ld ignored, %ld "
+        "binary\n",
+        input.received(), input.applied(), input.dropped(), input.ignored(), input.binary());
+  }
+  if (controls.geoJsonOutput) {
+    std::printf("halvex: GeoJSON feed: %s\n", feeds.geoJsonStatus().c_str());
+  }
   if (controls.mqttOutput) {
     const MqttOutput& output = engine.mqttOutput();
     std::printf("halvex: MQTT output %s: %ld messages published, %ld waiting\n",
@@ -105,6 +121,8 @@ const char* inputModeName(int mode) {
       return "client receiving (no input step)";
     case IoDefinitions::kInputMqtt:
       return "MQTT node states";
+    case IoDefinitions::kInputCot:
+      return "CoT events";
     default:
       return "server receiving (no input step)";
   }
@@ -194,9 +212,11 @@ int runHeadless(int argc, char** argv) {
   // after the port file).
   model.ports().setRingSettings(controls.bytesPerBuffer, controls.buffersPerPort,
                                 model.ioDefinitions().multicastMemoryMB);
-  // Neither multicast datagrams nor MQTT messages wake the loop: both are drained at 60 Hz.
+  // Neither multicast datagrams nor MQTT messages nor CoT events wake the loop: all are drained
+  // at 60 Hz.
   const bool multicast = controls.inputMode == IoDefinitions::kInputMulticast ||
-                         controls.inputMode == IoDefinitions::kInputMqtt;
+                         controls.inputMode == IoDefinitions::kInputMqtt ||
+                         controls.inputMode == IoDefinitions::kInputCot;
   HistorySession session(model, engine);
   if (!startHistory(history, session, &problem)) {
     std::fprintf(stderr, "halvex: %s\n", problem.c_str());
@@ -224,6 +244,19 @@ int runHeadless(int argc, char** argv) {
     std::printf("halvex: MQTT input from %s:%d on %s/nodes/+\n", mqtt.host.c_str(), mqtt.port,
                 mqtt.topic.c_str());
   }
+  if (controls.cotOutput) {
+    const CotSettings& cot = controls.cotOutputSettings;
+    std::printf("halvex: CoT output to %s:%d ttl %d as %sID\n", cot.group.c_str(), cot.port,
+                cot.ttl, cotUidPrefix(cot).c_str());
+  }
+  if (controls.inputMode == IoDefinitions::kInputCot) {
+    const CotSettings& cot = controls.cotInput;
+    std::printf("halvex: CoT input from %s:%d%s%s\n", cot.group.c_str(), cot.port,
+                cot.tcp.empty() ? "" : " and tcp ", cot.tcp.c_str());
+  }
+  if (controls.geoJsonOutput) {
+    std::printf("halvex: GeoJSON feed into %s\n", controls.geoJsonPath.c_str());
+  }
   std::fflush(stdout);
   // A watcher takes the termination signal: it ends a fetch in progress at once and wakes the
   // loop from its wait.
@@ -231,7 +264,7 @@ int runHeadless(int argc, char** argv) {
   std::condition_variable wake;
   std::atomic<bool> ending{false};
   std::atomic<bool> statesWaiting{false};
-  engine.setMqttWake([&] {
+  engine.setInputWake([&] {
     statesWaiting.store(true);
     std::lock_guard<std::mutex> hold(waitMutex);
     wake.notify_all();
@@ -291,7 +324,7 @@ int runHeadless(int argc, char** argv) {
                 static_cast<unsigned long long>(recording.bytes), recording.path.c_str(),
                 recording.error.empty() ? "" : ": ", recording.error.c_str());
   }
-  printMqttCounts(engine, controls);
+  printFeedCounts(engine, controls);
   std::printf("halvex: stopped on signal %d after %ld state files\n", signals.signalNumber(),
               model.stateOutput().frameCount());
   return 0;

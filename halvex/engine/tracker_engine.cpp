@@ -11,83 +11,18 @@ namespace {
 /// Default entry of each slot's rate choice: 30 fps, 1 pps, 10 spp, 10 spp, 1 pps, 1 pps.
 constexpr int kDefaultRateChoice[SlotScheduler::kSlotCount] = {1, 0, 2, 3, 3, 2, 2};
 
-/// Program name in the MQTT client ids.
-constexpr const char* kMqttProgram = "halvex";
-/// Added to the output's client id for the input's.
-constexpr const char* kMqttInputSuffix = "-in";
-/// Longest client id made, bytes (as MqttLink::uniqueClientId keeps to).
-constexpr size_t kMaxClientIdBytes = 64;
-
-/// The input's client id from the output's "PROGRAM-HOST-PID-RANDOM": the suffix added, the
-/// host part cut when the id would grow too long, so the pid and random part stay.
-std::string inputClientId(const std::string& outputId) {
-  std::string id = outputId + kMqttInputSuffix;
-  if (id.size() <= kMaxClientIdBytes) return id;
-  const size_t excess = id.size() - kMaxClientIdBytes;
-  const size_t random = outputId.rfind('-');
-  const size_t pid = random == std::string::npos || random == 0 ? std::string::npos
-                                                                : outputId.rfind('-', random - 1);
-  if (pid == std::string::npos || pid < excess) return id.substr(id.size() - kMaxClientIdBytes);
-  return id.erase(pid - excess, excess);
-}
-
-bool sameSettings(const MqttSettings& a, const MqttSettings& b) {
-  return a.host == b.host && a.port == b.port && a.topic == b.topic && a.user == b.user &&
-         a.passwordFile == b.passwordFile && a.caFile == b.caFile;
-}
-
 }  // namespace
 
-void EngineControls::takeFrom(const IoDefinitions& io, const TrackingSettings& settings) {
-  switch (selectedInputButton(io)) {
-    case InputButton::Multicast:
-      inputMode = IoDefinitions::kInputMulticast;
-      break;
-    case InputButton::LocalState:
-      inputMode = IoDefinitions::kInputLocalState;
-      break;
-    case InputButton::RemoteState:
-      inputMode = IoDefinitions::kInputRemoteState;
-      break;
-    case InputButton::Client:
-      inputMode = IoDefinitions::kInputClient;
-      break;
-    case InputButton::Server:
-      inputMode = IoDefinitions::kInputServer;
-      break;
-  }
-  // The MQTT input has no button of the inputs dialog: the Network feeds window selects it.
-  if (io.inputMode == IoDefinitions::kInputMqtt) inputMode = IoDefinitions::kInputMqtt;
-  localStateFile = io.inputLocalStateFile;
-  remoteHost = io.remoteIp;
-  remotePort = io.remotePort;
-  remotePath = io.remoteStateFile;
-  bytesPerBuffer = io.multicastBytesPerBuffer;
-  buffersPerPort = io.multicastBuffersPerPort;
-  const OutputButtons outputs = outputButtonsToSet(io);
-  localStateOutput = localStateOutput || outputs.localState;
-  clientOutput = clientOutput || outputs.client;
-  mqttInput = io.mqttInput;
-  mqttOutputSettings = io.mqttOutput;
-  for (int k = 0; k < io.outputCount && k < IoDefinitions::kMaxOutputs; ++k) {
-    if (io.outputs[k] == IoDefinitions::kOutputMqtt) mqttOutput = true;
-  }
-  mediumIdle = settings.mediumIdle;
-  badIdle = settings.badIdle;
-}
-
 TrackerEngine::TrackerEngine(TrackerModel& model, EngineView* view)
-    : model_(model), view_(view), mqttClientId_(MqttLink::uniqueClientId(kMqttProgram)) {
+    : model_(model), view_(view), feeds_(model.fixes()) {
   for (int slot = 0; slot < SlotScheduler::kSlotCount; ++slot) {
     rateChoice_[slot] = kDefaultRateChoice[slot];
   }
   updateRates();
-  model_.fixes().add(&mqttOutput_);
 }
 
 TrackerEngine::~TrackerEngine() {
   stop();
-  model_.fixes().remove(&mqttOutput_);
 }
 
 RateTable TrackerEngine::rateTableOf(SlotScheduler::Slot slot) {
@@ -141,11 +76,7 @@ void TrackerEngine::stop() {
   fetcher_.setStopping(true);
   fetcher_.stop();
   model_.ports().stopReceivers();
-  mqttInput_.stop();
-  mqttOutput_.stop();
-  // A pass after a restart starts them again.
-  mqttInputRun_ = MqttRun();
-  mqttOutputRun_ = MqttRun();
+  feeds_.stop();
 }
 
 std::unique_lock<std::mutex> TrackerEngine::holdInputs() {
@@ -179,7 +110,7 @@ void TrackerEngine::resetTimeStamps() {
 void TrackerEngine::tick() {
   const int64_t now = scheduler_.sample();
   pushSettings();
-  followMqttControls();
+  feeds_.follow(controls_, model_.paths().file(MasterKey::CotNodes));
   enableSlots();
   if (replacement_ != nullptr) {
     newStateData_.store(replacement_->feed());
@@ -195,8 +126,12 @@ void TrackerEngine::tick() {
         output.writeFrame(model_.nodes(), newStateData_.load()) && view_ != nullptr) {
       view_->framesWritten(output.frameCount());
     }
-    if (mqttOutputRun_.on) {
-      mqttOutput_.period(model_.nodes(), model_.nodes().now(), newStateData_.load());
+    if (feeds_.outputsOn()) {
+      const SlotScheduler::Slot slot = SlotScheduler::kLocalOutput;
+      const double periodSeconds = static_cast<double>(scheduler_.period(slot)) /
+                                   static_cast<double>(scheduler_.frequency());
+      feeds_.period(model_.nodes(), model_.nodes().now(), newStateData_.load(), periodSeconds,
+                    controls_.badIdle);
     }
     scheduler_.markRun(SlotScheduler::kLocalOutput, now);
   }
@@ -216,8 +151,12 @@ void TrackerEngine::tick() {
 
 double TrackerEngine::waitSeconds() const {
   const double wait = scheduler_.waitSeconds();
-  // MQTT messages wake nothing: they are applied at the multicast drain rate at least.
-  if (replacement_ == nullptr && controls_.inputMode != IoDefinitions::kInputMqtt) return wait;
+  // MQTT messages and CoT events wake nothing: they are applied at the multicast drain rate at
+  // least.
+  if (replacement_ == nullptr && controls_.inputMode != IoDefinitions::kInputMqtt &&
+      controls_.inputMode != IoDefinitions::kInputCot) {
+    return wait;
+  }
   return wait < 0 || wait > SlotScheduler::kMaxWaitSeconds ? SlotScheduler::kMaxWaitSeconds : wait;
 }
 
@@ -255,8 +194,8 @@ void TrackerEngine::enableSlots() {
   scheduler_.enable(SlotScheduler::kLocalInput, mode == IoDefinitions::kInputLocalState);
   scheduler_.enable(SlotScheduler::kRemoteInput, mode == IoDefinitions::kInputRemoteState);
   scheduler_.enable(SlotScheduler::kClientInput, mode == IoDefinitions::kInputClient);
-  // The MQTT output publishes at the state output rate, with or without the state file.
-  scheduler_.enable(SlotScheduler::kLocalOutput, controls_.localStateOutput || mqttOutputRun_.on);
+  // The network feeds run at the state output rate, with or without the state file.
+  scheduler_.enable(SlotScheduler::kLocalOutput, controls_.localStateOutput || feeds_.outputsOn());
   scheduler_.enable(SlotScheduler::kClientOutput, controls_.clientOutput);
 }
 
@@ -280,9 +219,10 @@ void TrackerEngine::inputStep(int64_t now) {
       requestIfDue(now);
       break;
     case IoDefinitions::kInputMqtt:
+    case IoDefinitions::kInputCot:
       // Status and age follow from each state's fix time against the idle thresholds.
       showIdleControls(true);
-      mqttInput_.apply(model_.nodes());
+      feeds_.applyInput(controls_.inputMode, model_.nodes());
       newStateData_.store(false);
       break;
     default:
@@ -332,38 +272,4 @@ void TrackerEngine::showIdleControls(bool shown) {
   if (idleControlsState_ == static_cast<int>(shown)) return;
   idleControlsState_ = shown;
   if (view_ != nullptr) view_->idleControlsShown(shown);
-}
-
-void TrackerEngine::followMqttControls() {
-  const bool outputOn = controls_.mqttOutput;
-  if (outputOn != mqttOutputRun_.on ||
-      (outputOn && !sameSettings(controls_.mqttOutputSettings, mqttOutputRun_.settings))) {
-    mqttOutput_.stop();
-    mqttOutputRun_.on = outputOn;
-    mqttOutputRun_.settings = controls_.mqttOutputSettings;
-    std::string error;
-    if (outputOn && !mqttOutput_.start(controls_.mqttOutputSettings, mqttClientId_, &error)) {
-      std::fprintf(stderr, "halvex: MQTT output: %s\n", error.c_str());
-    }
-  }
-  const bool inputOn = controls_.inputMode == IoDefinitions::kInputMqtt;
-  if (inputOn != mqttInputRun_.on ||
-      (inputOn && !sameSettings(controls_.mqttInput, mqttInputRun_.settings))) {
-    mqttInput_.stop();
-    mqttInputRun_.on = inputOn;
-    mqttInputRun_.settings = controls_.mqttInput;
-    std::string error;
-    if (inputOn && !mqttInput_.start(controls_.mqttInput, inputClientId(mqttClientId_),
-                                     mqttClientId_, &error)) {
-      std::fprintf(stderr, "halvex: MQTT input: %s\n", error.c_str());
-    }
-  }
-}
-
-std::string TrackerEngine::mqttInputStatus() const {
-  return mqttInputRun_.on ? mqttInput_.status() : "off";
-}
-
-std::string TrackerEngine::mqttOutputStatus() const {
-  return mqttOutputRun_.on ? mqttOutput_.status() : "off";
 }

@@ -7,40 +7,13 @@
 #include <mutex>
 #include <string>
 
-#include "halvex/config/mqtt_settings.h"
 #include "halvex/core/tracker_defaults.h"
+#include "halvex/engine/engine_controls.h"
+#include "halvex/engine/network_feeds.h"
 #include "halvex/engine/remote_fetch_worker.h"
 #include "halvex/engine/slot_scheduler.h"
-#include "halvex/streams/mqtt_input.h"
-#include "halvex/streams/mqtt_output.h"
 
 class TrackerModel;
-struct IoDefinitions;
-struct TrackingSettings;
-
-/// What the dialogs show and the loop reads every pass. Written by the loop's thread only.
-struct EngineControls {
-  int inputMode = 1;           ///< Selected input button as an input mode (1 multicast to 6 MQTT).
-  std::string localStateFile;  ///< Local state input file.
-  std::string remoteHost;      ///< Remote state server.
-  int remotePort = 80;
-  std::string remotePath;    ///< Path of the state file on the server.
-  int bytesPerBuffer = 250;  ///< Multicast receive buffer size.
-  int buffersPerPort = 75;   ///< Multicast receive buffers per port.
-  double mediumIdle =
-      tracker_defaults::kSettingsMediumIdle;  ///< Seconds without reception before a node is idle.
-  double badIdle =
-      tracker_defaults::kSettingsBadIdle;  ///< Seconds without reception before a node is lost.
-  bool localStateOutput = false;           ///< "Local state snapshot file" output checked.
-  bool clientOutput = false;               ///< "Client sending" output checked.
-  MqttSettings mqttInput;                  ///< Broker of the MQTT input mode (inputMode 6).
-  bool mqttOutput = false;                 ///< The MQTT output is on.
-  MqttSettings mqttOutputSettings;         ///< Broker the MQTT output publishes to.
-  bool displayShown = false;               ///< The main window is shown, visible and active.
-
-  /// Fills the fields as the dialogs show them after the definitions and preferences are read.
-  void takeFrom(const IoDefinitions& io, const TrackingSettings& settings);
-};
 
 /// Told what the windows should show. Every call comes from the loop's thread (the one calling
 /// tick()).
@@ -142,18 +115,19 @@ class TrackerEngine {
   int serverRefresh() const { return serverRefresh_.load(); }
   /// Remote fetches ended so far (their results are applied by the pass after).
   long remoteFetches() const { return fetcher_.fetches(); }
+  /// The MQTT, CoT and GeoJSON feeds with their counts and status lines (running or not).
+  const NetworkFeeds& feeds() const { return feeds_; }
   /// One line each on the MQTT input and output for the operator ("off" when not in use).
-  std::string mqttInputStatus() const;
-  std::string mqttOutputStatus() const;
-  /// The MQTT input and output with their counts (running or not).
-  const MqttInput& mqttInput() const { return mqttInput_; }
-  const MqttOutput& mqttOutput() const { return mqttOutput_; }
-  /// Called on another thread when MQTT states wait for the input step, so that a loop waiting
-  /// for events can run a pass at once (see MqttInput::setWakeHandler). Set before the first
-  /// pass.
-  void setMqttWake(std::function<void()> wake) { mqttInput_.setWakeHandler(std::move(wake)); }
+  std::string mqttInputStatus() const { return feeds_.mqttInputStatus(); }
+  std::string mqttOutputStatus() const { return feeds_.mqttOutputStatus(); }
+  const MqttInput& mqttInput() const { return feeds_.mqttInput(); }
+  const MqttOutput& mqttOutput() const { return feeds_.mqttOutput(); }
+  /// Called on another thread when MQTT or CoT states wait for the input step, so that a loop
+  /// waiting for events can run a pass at once (see MqttInput::setWakeHandler). Set before the
+  /// first pass.
+  void setInputWake(std::function<void()> wake) { feeds_.setWake(std::move(wake)); }
   /// Client id of the MQTT output (unique per engine); the input's is derived from it.
-  const std::string& mqttClientId() const { return mqttClientId_; }
+  const std::string& mqttClientId() const { return feeds_.clientId(); }
 
  private:
   /// Copies the buffer and idle settings of the controls to the node table.
@@ -174,8 +148,6 @@ class TrackerEngine {
   void updateRemotePeriod();
   /// Tells the view whether the idle controls show, when that changes.
   void showIdleControls(bool shown);
-  /// Starts, restarts or stops the MQTT input and output as the controls now say.
-  void followMqttControls();
 
   TrackerModel& model_;
   EngineView* view_;
@@ -197,15 +169,5 @@ class TrackerEngine {
   double pushedBadIdle_ = -1;
   int idleControlsState_ = -1;  ///< Last shown state told to the view, -1 before the first.
   int remoteRateState_ = -1;    ///< Likewise for the remote rate.
-
-  /// What the MQTT input or output was last started with, to tell when the controls change.
-  struct MqttRun {
-    bool on = false;
-    MqttSettings settings;
-  };
-  std::string mqttClientId_;
-  MqttOutput mqttOutput_;  ///< Told of every fix through the model's fanout.
-  MqttInput mqttInput_;
-  MqttRun mqttOutputRun_;
-  MqttRun mqttInputRun_;
+  NetworkFeeds feeds_;          ///< Its outputs are told of every fix through the model's fanout.
 };

@@ -32,6 +32,10 @@ void TrackerModel::loadConfiguration(const std::string& path) {
       case MasterKey::PreferenceFile:
         readPreferences(entry.value);
         break;
+      case MasterKey::CotNodes:
+        // Read by the CoT input when it starts, and written back as it assigns ids.
+        paths_.setFile(MasterKey::CotNodes, entry.value);
+        break;
     }
   }
   attachNodeGraphics();

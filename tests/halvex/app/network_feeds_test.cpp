@@ -213,4 +213,61 @@ TEST_F(NetworkFeedsTest, MenuOpensTheWindowWhoseStatusLineFollowsTheBroker) {
   EXPECT_FALSE(ui().window->shown());
 }
 
+// The CoT and GeoJSON lines fill the right column; its fields reach the engine, bounded; the CoT
+// and MQTT input buttons exclude each other under real clicks; the GeoJSON feed's status line
+// says what it writes.
+TEST_F(NetworkFeedsTest, CotAndGeoJsonSectionsReachTheEngine) {
+  const std::string feed = temp_.path("feed.geojson");
+  window_->model().readIoDefinitions(
+      temp_.write("io.txt",
+                  "Active Input COT\nInput CotGroup 239.2.3.9\nInput CotPort 7001\n"
+                  "Input CotTcp 127.0.0.1:1\nActive Output COT\nOutput CotPort 7002\n"
+                  "Output CotTtl 3\nOutput CotSite ops1\nActive Output GEOJSON\n"
+                  "Output GeoJsonFile " +
+                      feed + "\n"));
+  CotOutputUi& out = ui().cotOutput;
+  CotInputUi& in = ui().cotInput;
+  EXPECT_TRUE(in.inputModeButton->value());
+  EXPECT_FALSE(ui().inputModeButton->value());
+  EXPECT_STREQ(in.tcp->value(), "127.0.0.1:1");
+  EXPECT_TRUE(out.sendButton->value());
+  EXPECT_STREQ(out.group->value(), CotSettings::kDefaultGroup);
+  EXPECT_STREQ(out.type->value(), CotSettings::kDefaultType);
+  window_->pass();
+  EXPECT_EQ(controls().inputMode, IoDefinitions::kInputCot);
+  EXPECT_EQ(controls().cotInput.group + ":" + std::to_string(controls().cotInput.port),
+            "239.2.3.9:7001");
+  EXPECT_EQ(
+      controls().cotOutputSettings.site + "/" + std::to_string(controls().cotOutputSettings.ttl),
+      "ops1/3");
+  EXPECT_TRUE(controls().geoJsonOutput);
+  EXPECT_EQ(controls().geoJsonPath, feed);
+
+  openFromMenu();
+  out.ttl->value(300);
+  out.type->value("");
+  out.type->do_callback();
+  window_->pass();
+  EXPECT_EQ(controls().cotOutputSettings.ttl, NetworkFeedsWindowUi::kMaxTtl);
+  EXPECT_EQ(controls().cotOutputSettings.type, CotSettings::kDefaultType);
+  EXPECT_EQ(out.ttl->value(), NetworkFeedsWindowUi::kMaxTtl);
+
+  click(ui().inputModeButton);
+  EXPECT_FALSE(in.inputModeButton->value());
+  window_->pass();
+  EXPECT_EQ(controls().inputMode, IoDefinitions::kInputMqtt);
+  click(in.inputModeButton);
+  EXPECT_FALSE(ui().inputModeButton->value());
+  window_->pass();
+  EXPECT_EQ(controls().inputMode, IoDefinitions::kInputCot);
+
+  EXPECT_TRUE(waitUntil([&] {
+    window_->pass();
+    return labelOf(ui().geoJson.status).rfind("writing " + feed, 0) == 0;
+  })) << labelOf(ui().geoJson.status);
+  click(ui().geoJson.writeButton);
+  window_->pass();
+  EXPECT_FALSE(controls().geoJsonOutput);
+}
+
 }  // namespace

@@ -12,7 +12,6 @@ import os
 import pwd
 import re
 import shutil
-import signal
 import socket
 import subprocess
 import sys
@@ -21,6 +20,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from headless_tracker import Tracker, free_port, record_of  # noqa: E402
 from polling import read, wait_for  # noqa: E402
 
 HALVEX = PKTSEND = None
@@ -28,12 +28,6 @@ MOSQUITTO = shutil.which("mosquitto") or "/usr/sbin/mosquitto"
 
 NODES = "".join("%d Unit %d\n" % (k, k) for k in range(1, 6))
 SENT_IDS = (1, 2, 3, 4)  # node 5 never reports
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def accepts(port):
@@ -64,31 +58,6 @@ class Broker:
         self.proc.communicate(timeout=10)
 
 
-class Tracker:
-    def __init__(self, folder, io_lines, extra_master=""):
-        self.folder = folder
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "nodes.txt"), "w") as f:
-            f.write(NODES)
-        with open(os.path.join(folder, "io.txt"), "w") as f:
-            f.write("\n".join(io_lines) + "\n")
-        with open(os.path.join(folder, "master.cfg"), "w") as f:
-            f.write("NodeFile nodes.txt\nWWWFile io.txt\n" + extra_master)
-        self.proc = subprocess.Popen(
-            [HALVEX, "--headless", "--output-rate", "5pps", os.path.join(folder, "master.cfg")],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, cwd="/")
-
-    def stop(self):
-        self.proc.send_signal(signal.SIGTERM)
-        out, err = self.proc.communicate(timeout=10)
-        return self.proc.returncode, out, err
-
-
-def record_of(text, node_id):
-    match = re.search(r"^\$%03d,.*$" % node_id, text, re.M)
-    return match.group(0).split(",") if match else None
-
-
 class MqttSites(unittest.TestCase):
     def test_states_cross_a_bridge_from_site_broker_to_central_broker(self):
         with tempfile.TemporaryDirectory() as scratch:
@@ -98,7 +67,7 @@ class MqttSites(unittest.TestCase):
                           "topic halvex/# out 1\n" % central.port)
             trackers = []
             try:
-                viewer = Tracker(os.path.join(scratch, "viewer"), [
+                viewer = Tracker(HALVEX, os.path.join(scratch, "viewer"), NODES, [
                     "Active Input MQTT", "Input MqttHost 127.0.0.1",
                     "Input MqttPort %d" % central.port, "Active Output LOCAL_STATE",
                     "Output LocalStateFile out.txt"])
@@ -107,7 +76,7 @@ class MqttSites(unittest.TestCase):
                 os.makedirs(publisher_folder, exist_ok=True)
                 with open(os.path.join(publisher_folder, "ports.mcp"), "w") as f:
                     f.write("site 239.255.7.9 5591\n")
-                publisher = Tracker(publisher_folder, [
+                publisher = Tracker(HALVEX, publisher_folder, NODES, [
                     "Active Input MULTICAST", "Active Output MQTT",
                     "Output MqttHost 127.0.0.1", "Output MqttPort %d" % site.port],
                     extra_master="PortFile ports.mcp\n")
