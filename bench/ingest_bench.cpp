@@ -26,10 +26,9 @@
 #include <thread>
 #include <vector>
 
+#include "bench/multicast_load.h"
 #include "bench/private_display.h"
 #include "halvex/net/multicast_socket.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,7 +37,6 @@ constexpr int kRawPort = 5610;                  ///< Port of the plain receive l
 constexpr int kTrackerPort = 5620;              ///< Port of the tracker.
 constexpr int kBytesPerBuffer = 200;            ///< Receive buffer size of the tracker.
 constexpr int kBuffersPerPort = 40000;          ///< Ring size: about 4.5 frames at 530,000/s.
-constexpr int kRawPackets = 1000000;            ///< Datagrams of the raw run.
 constexpr double kSendSeconds = 1.0;            ///< Length of each ingest run, s.
 constexpr double kIdleSeconds = 4.0;            ///< Length of the idle measurement, s.
 constexpr double kRateGoal = 0.5;               ///< Tracker rate without a drop / raw rate.
@@ -50,93 +48,6 @@ constexpr double kRecordSteps[] = {1.0, 0.95, 0.9, 0.85, 0.8};
 constexpr double kRateSteps[] = {0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0};
 
 using Clock = std::chrono::steady_clock;
-
-/// Starts a program with arguments; its standard output goes to `outFd` when not -1.
-pid_t spawn(const std::vector<std::string>& args, int outFd = -1) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-/// Waits for a child and returns its exit status (-1 when it did not exit normally).
-int waitChild(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
-/// Sends `count` packets of eight vehicles at `rate` per second (0: as fast as possible).
-/// Returns the rate the sender reached, per second, or 0 when it failed.
-double sendPackets(const std::string& pktsend, int port, long count, double rate) {
-  int out[2];
-  if (pipe(out) != 0) return 0;
-  const pid_t pid = spawn({pktsend, "--group", kGroup, "--port", std::to_string(port), "--ids",
-                           "1-8", "--count", std::to_string(count), "--rate", std::to_string(rate)},
-                          out[1]);
-  close(out[1]);
-  // "pktsend: N packets sent in T s (R per second)"
-  FILE* from = fdopen(out[0], "r");
-  char line[256] = "";
-  double reached = 0;
-  if (from != nullptr && std::fgets(line, sizeof line, from) != nullptr) {
-    std::sscanf(line, "pktsend: %*s packets sent in %*s s (%lf per second)", &reached);
-  }
-  if (from != nullptr) std::fclose(from);
-  return waitChild(pid) == 0 ? reached : 0;
-}
-
-/// Datagrams the kernel dropped on full receive queues in this namespace so far.
-long long kernelDrops() {
-  std::ifstream snmp("/proc/net/snmp");
-  std::string header, values;
-  while (std::getline(snmp, header) && std::getline(snmp, values)) {
-    if (header.rfind("Udp:", 0) != 0) continue;
-    std::istringstream names(header), numbers(values);
-    std::string name, number;
-    long long drops = 0;
-    while (names >> name && numbers >> number) {
-      if (name == "RcvbufErrors") drops += std::atoll(number.c_str());
-    }
-    return drops;
-  }
-  return 0;
-}
-
-/// Rate a plain receive loop reaches, datagrams per second, with the sender going flat out.
-double rawReceiveRate(const std::string& pktsend) {
-  const int fd = openMulticastReceiver(kGroup, kRawPort);
-  timeval wait{0, 300000};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-  std::atomic<long> received{0};
-  Clock::time_point first, last;
-  std::thread receiver([&] {
-    char buffer[kBytesPerBuffer];
-    bool started = false;
-    for (;;) {
-      const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-      if (n < 0) {
-        if (started) break;  // the sender is done
-        continue;
-      }
-      last = Clock::now();
-      if (!started) first = last;
-      started = true;
-      received.fetch_add(1, std::memory_order_relaxed);
-    }
-  });
-  sendPackets(pktsend, kRawPort, kRawPackets, 0);
-  receiver.join();
-  close(fd);
-  const double seconds = std::chrono::duration<double>(last - first).count();
-  return seconds > 0 ? (received - 1) / seconds : 0;
-}
 
 /// A headless tracker on multicast input, configured in a scratch folder.
 class Tracker {
@@ -155,7 +66,7 @@ class Tracker {
     std::vector<std::string> args{halvex, "--headless"};
     if (record) args.insert(args.end(), {"--record", dir_ + "/track.hxr"});
     args.push_back(dir_ + "/master.cfg");
-    pid_ = spawn(args, out[1]);
+    pid_ = bench::spawn(args, out[1]);
     close(out[1]);
     from_ = fdopen(out[0], "r");
     line();              // the start-up line: receivers are running
@@ -164,7 +75,7 @@ class Tracker {
   ~Tracker() {
     if (pid_ > 0) {
       kill(pid_, SIGKILL);
-      waitChild(pid_);
+      bench::waitChild(pid_);
     }
     if (from_ != nullptr) std::fclose(from_);
     std::error_code ignored;
@@ -186,7 +97,7 @@ class Tracker {
       }
       std::sscanf(text.c_str(), "halvex: recorded %llu fixes", &recorded);
     }
-    waitChild(pid_);
+    bench::waitChild(pid_);
     pid_ = -1;
     return found;
   }
@@ -211,14 +122,14 @@ class Tracker {
 double takenWithoutDrop(const std::string& halvex, const std::string& pktsend, double rate,
                         bool record = false) {
   Tracker tracker(halvex, kBuffersPerPort, record);
-  const long long kernelBefore = kernelDrops();
+  const long long kernelBefore = bench::kernelDrops();
   const long count = static_cast<long>(rate * kSendSeconds);
-  const double reached = sendPackets(pktsend, kTrackerPort, count, rate);
+  const double reached = bench::sendPackets(pktsend, kGroup, kTrackerPort, count, rate);
   if (reached <= 0) return 0;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   unsigned long long received = 0, dropped = 0, recorded = 0;
   if (!tracker.stop(received, dropped, recorded)) return false;
-  const long long lost = kernelDrops() - kernelBefore;
+  const long long lost = bench::kernelDrops() - kernelBefore;
   const auto sent = static_cast<unsigned long long>(count);
   const bool whole = received == sent && dropped == 0 && lost == 0 && (!record || recorded == sent);
   return whole ? std::min(rate, reached) : 0;
@@ -260,7 +171,7 @@ int main(int argc, char** argv) {
   const std::string halvex = HALVEX_PATH;
   const std::string pktsend = PKTSEND_PATH;
 
-  const double raw = rawReceiveRate(pktsend);
+  const double raw = bench::rawReceiveRate(pktsend, kGroup, kRawPort);
   double best = 0;
   for (const double step : kRateSteps) {
     const double taken = takenWithoutDrop(halvex, pktsend, step * raw);

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/headless_run.h"
 #include "bench/private_display.h"
 #include "tests/support/child_process.h"
 #include "tests/support/mqtt_broker.h"
@@ -29,8 +30,12 @@
 
 namespace {
 
+using bench::cpuSeconds;
+using bench::lineWith;
+using bench::numberAfter;
+using bench::startTracker;
+using bench::stopTracker;
 using testserver::MqttBroker;
-using testsupport::ChildOutput;
 using testsupport::ChildProcess;
 
 constexpr const char* kGroup = "239.255.42.7";  ///< Group the publisher listens to.
@@ -46,42 +51,6 @@ constexpr int kBuffersPerPort = 8000;   ///< Publisher's ring: 0.8 s of the traf
 constexpr int kBrokerQueue = 100000;
 
 using Clock = std::chrono::steady_clock;
-
-/// Processor time of a process so far (user and system, all threads), s.
-double cpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text;
-  std::getline(stat, text);
-  // The fields after the command name, which ends at the last ')': state is field 3, utime 14.
-  const size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  double ticks = 0;
-  for (int k = 3; k <= 15 && fields >> field; ++k) {
-    if (k == 14 || k == 15) ticks += std::atof(field.c_str());
-  }
-  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-/// A headless tracker on the configuration in `folder`, its output piped.
-std::unique_ptr<ChildProcess> startTracker(const std::string& halvex, const std::string& folder,
-                                           const std::string& rate) {
-  return std::make_unique<ChildProcess>(
-      std::vector<std::string>{halvex, "--headless", "--output-rate", rate, folder + "/master.cfg"},
-      ChildOutput::kPipe);
-}
-
-/// Ends a tracker with SIGTERM and returns the rest of its output.
-std::string stopTracker(ChildProcess& tracker) {
-  tracker.signal(SIGTERM);
-  std::string rest;
-  for (std::string line = tracker.outputLine(); !line.empty(); line = tracker.outputLine()) {
-    rest += line + "\n";
-  }
-  tracker.wait();
-  return rest;
-}
 
 /// Id, position and fix time of every node a state file holds a position for.
 std::map<int, std::string> heardNodes(const std::string& path) {
@@ -99,21 +68,6 @@ std::map<int, std::string> heardNodes(const std::string& path) {
         fields[1] + "," + fields[2] + "," + fields[3] + "." + fields[4];
   }
   return nodes;
-}
-
-/// The first line of `text` holding `label`, without its line feed; empty when none does.
-std::string lineWith(const std::string& text, const std::string& label) {
-  const size_t at = text.find(label);
-  if (at == std::string::npos) return "";
-  const size_t begin = text.rfind('\n', at);
-  const size_t from = begin == std::string::npos ? 0 : begin + 1;
-  return text.substr(from, text.find('\n', at) - from);
-}
-
-/// A number after `label` in `text`, or -1.
-double numberAfter(const std::string& text, const std::string& label) {
-  const size_t at = text.find(label);
-  return at == std::string::npos ? -1 : std::atof(text.c_str() + at + label.size());
 }
 
 }  // namespace
