@@ -58,7 +58,9 @@ bool referenceZda(const char* body, ZdaFix& fix) {
   t.tm_year = static_cast<int>(y - 1900);
   t.tm_isdst = -1;
   fix.time.seconds = std::mktime(&t);
-  fix.time.milliseconds = static_cast<int>((s - static_cast<int>(s)) * 1000);
+  // The fraction truncated as written: .959 is held as .95899..., hence the allowance.
+  const double fraction = (s - static_cast<int>(s)) * 1000;
+  fix.time.milliseconds = static_cast<int>(fraction + std::copysign(1e-6, fraction));
   fix.calendar = t;
   fix.hour = h;
   fix.minute = m;
