@@ -9,6 +9,7 @@
 
 #include "common/name_registry.h"
 #include "common/platform/install_layout.h"
+#include "halvex/maps/map_raster.h"
 #include "halvex/maps/picture_limit.h"
 
 namespace {
@@ -143,7 +144,9 @@ void KT_mapWindow::preferencesRead() {
 }
 
 void KT_mapWindow::ioDefinitionsRead() {
-  setMapPictureLimit(model_.ioDefinitions().mapMaxMegapixels * kPixelsPerMegapixel);
+  const IoDefinitions& io = model_.ioDefinitions();
+  setMapPictureLimit(io.mapMaxMegapixels * kPixelsPerMegapixel);
+  setRasterTextureBudget(io.mapTextureBudgetMB > 0 ? size_t(io.mapTextureBudgetMB) << 20 : 0);
   dialogs_.showIoDefinitions();
   feeds_.showIoDefinitions(model_.ioDefinitions());
 }

@@ -158,6 +158,8 @@ bool readIoDefinitions(const std::string& path, IoDefinitions& defs) {
       applyOutput(key, value, defs);
     } else if (sameWord(group, "Map") && sameWord(key, "MaxMegapixels")) {
       defs.mapMaxMegapixels = toInt(value);
+    } else if (sameWord(group, "Map") && sameWord(key, "TextureBudgetMB")) {
+      defs.mapTextureBudgetMB = toInt(value);
     }
   });
 }

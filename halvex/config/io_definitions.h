@@ -52,8 +52,11 @@ struct IoDefinitions {
   int multicastBytesPerBuffer = tracker_defaults::kBufferBytes;
   /// Ring memory of all ports together, MiB ("Input MultiCastMemoryMB N").
   int multicastMemoryMB = tracker_defaults::kMulticastMemoryMB;
-  /// Largest decoded map picture, Mpixel ("Map MaxMegapixels N").
+  /// Largest decoded map picture, Mpixel ("Map MaxMegapixels N"); for a raster read in tiles,
+  /// the largest tile or level.
   int mapMaxMegapixels = tracker_defaults::kMapMaxMegapixels;
+  /// Texture memory the tiles of large map rasters may hold, MiB ("Map TextureBudgetMB N").
+  int mapTextureBudgetMB = tracker_defaults::kMapTextureBudgetMB;
 
   MqttSettings mqttInput;   ///< "Input MqttHost HOST", "Input MqttPort N", ...
   MqttSettings mqttOutput;  ///< "Output MqttHost HOST", "Output MqttPort N", ...

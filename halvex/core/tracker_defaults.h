@@ -35,7 +35,9 @@ constexpr int kMulticastMemoryMB = 256;
 /// Largest decoded map picture, Mpixel (2^20 pixels): 256 MiB as RGBA, far above any texture a
 /// graphics card takes, far below what a hostile header may declare.
 constexpr int kMapMaxMegapixels = 64;
-
+/// Texture memory of the tiles of large map rasters, MiB: what a 2k screen's tiles at two levels
+/// need several times over, well within a graphics card's memory.
+constexpr int kMapTextureBudgetMB = 512;
 // Idle thresholds: seconds without reception before a node counts as idle ("medium") or lost
 // ("bad").
 

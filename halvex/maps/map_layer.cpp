@@ -29,20 +29,13 @@ constexpr float kCornerTexture[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 /// lower-right.
 constexpr int kPolygonOrder[4] = {2, 3, 0, 1};
 
-/// The camera values a layer draws with.
-struct ViewFrame {
-  double extent;
-  double left;
-  double bottom;
-};
+}  // namespace
 
-ViewFrame frameOf(const DrawContext& context) {
+MapLayer::ViewFrame MapLayer::frameOf(const DrawContext& context) {
   const ViewCamera* camera = context.camera;
   if (camera == nullptr) return {1.0, kNoCameraLeft, kNoCameraBottom};
   return {camera->extent(), camera->left(), camera->bottom()};
 }
-
-}  // namespace
 
 MapLayer::MapLayer(const char* path, double westX, double eastX, double southY, double northY,
                    double minExtent, double maxExtent)
@@ -77,24 +70,20 @@ void MapLayer::resizeCorners(Corners corners, double heightDelta, double widthDe
   resizeAboutCentre(corners, heightDelta, widthDelta, &xScale_, &yScale_);
 }
 
-void MapLayer::draw(const DrawContext& context, const Corners corners, double opacity,
-                    int outline) {
-  const ViewFrame frame = frameOf(context);
-  Corners c;
+bool MapLayer::cornersToDraw(const ViewFrame& frame, const Corners corners, Corners drawn) {
   for (int i = 0; i < 4; ++i) {
-    c[i][0] = corners[i][0];
-    c[i][1] = corners[i][1];
+    drawn[i][0] = corners[i][0];
+    drawn[i][1] = corners[i][1];
   }
-  if (heightDelta_ != 0 || widthDelta_ != 0) resizeCorners(c, heightDelta_, widthDelta_);
+  if (heightDelta_ != 0 || widthDelta_ != 0) resizeCorners(drawn, heightDelta_, widthDelta_);
   if (rotationA_ != 0 || rotationB_ != 0) {
-    rotateAboutCentre(c, rotationB_ * kRotationUnit);
+    rotateAboutCentre(drawn, rotationB_ * kRotationUnit);
   }
-
   const double s = std::max(std::fabs(xScale_), std::fabs(yScale_));
-  if (s * minExtent_ > frame.extent || frame.extent >= s * maxExtent_) return;
-  if (!readyToDraw()) return;
-  bindMapTexture(textureId_);
+  return !(s * minExtent_ > frame.extent || frame.extent >= s * maxExtent_);
+}
 
+double MapLayer::beginOpacity(double opacity) {
   double a = opacity;
   if (a < 0) {
     a = 0;
@@ -106,13 +95,42 @@ void MapLayer::draw(const DrawContext& context, const Corners corners, double op
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
   }
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  return a;
+}
+
+void MapLayer::endOpacity(double a) {
+  glDisable(GL_TEXTURE_2D);
+  if (a < 1) {
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glDisable(GL_BLEND);
+  }
+}
+
+void MapLayer::drawOutline(const double v[4][2]) {
+  glEnable(GL_LINE_SMOOTH);
+  glLineWidth(kOutlineWidth);
+  glColor4fv(kOutlineColor);
+  glBegin(GL_LINE_LOOP);
+  for (int i : kPolygonOrder) glVertex3d(v[i][0], v[i][1], 0);
+  glEnd();
+  glDisable(GL_LINE_SMOOTH);
+}
+
+void MapLayer::draw(const DrawContext& context, const Corners corners, double opacity,
+                    int outline) {
+  const ViewFrame frame = frameOf(context);
+  Corners c;
+  if (!cornersToDraw(frame, corners, c)) return;
+  if (!readyToDraw()) return;
+  bindMapTexture(textureId_);
+  const double a = beginOpacity(opacity);
   double v[4][2];
   for (int i = 0; i < 4; ++i) {
     v[i][0] = c[i][0] - frame.left + xOffset_;
     v[i][1] = c[i][1] - frame.bottom + yOffset_;
   }
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4d(1, 1, 1, a);
   glBegin(GL_POLYGON);
   for (int i : kPolygonOrder) {
@@ -120,21 +138,8 @@ void MapLayer::draw(const DrawContext& context, const Corners corners, double op
     glVertex3d(v[i][0], v[i][1], 0);
   }
   glEnd();
-  glDisable(GL_TEXTURE_2D);
-  if (a < 1) {
-    glBlendFunc(GL_ONE, GL_ZERO);
-    glDisable(GL_BLEND);
-  }
-
-  if (outline != 0) {
-    glEnable(GL_LINE_SMOOTH);
-    glLineWidth(kOutlineWidth);
-    glColor4fv(kOutlineColor);
-    glBegin(GL_LINE_LOOP);
-    for (int i : kPolygonOrder) glVertex3d(v[i][0], v[i][1], 0);
-    glEnd();
-    glDisable(GL_LINE_SMOOTH);
-  }
+  endOpacity(a);
+  if (outline != 0) drawOutline(v);
 }
 
 void MapLayer::drawRect(const DrawContext& context) {

@@ -53,10 +53,27 @@ class MapLayer {
   double xScale() const { return xScale_; }
   double yScale() const { return yScale_; }
 
- private:
+ protected:
+  /// The camera values a layer draws with: the view extent and the view's lower-left corner.
+  struct ViewFrame {
+    double extent;
+    double left;
+    double bottom;
+  };
+  static ViewFrame frameOf(const DrawContext& context);
+  /// The corners as drawn this frame (the size and rotation previews applied) into `drawn`;
+  /// false when the view extent is outside the layer's visible range.
+  bool cornersToDraw(const ViewFrame& frame, const Corners corners, Corners drawn);
+  /// Sets the depth and blend state for `opacity` and returns the alpha to draw with (0 to 1).
+  static double beginOpacity(double opacity);
+  /// Restores the blend state after drawing with alpha `a`.
+  static void endOpacity(double a);
+  /// Draws the highlight outline through the four view-local corners.
+  static void drawOutline(const double v[4][2]);
   /// Loads the texture when its turn has come; false when the layer is not drawn this frame.
   bool readyToDraw();
 
+ private:
   std::string path_;  ///< Empty when absent.
   bool hasPath_ = false;
   double westX_, eastX_, southY_, northY_;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -36,7 +37,9 @@ constexpr unsigned char kOpaque = 0xFF;
 /// control units and end mark of a tiny two-byte row.
 constexpr size_t kScratchSlack = 16;
 
-SgiErrorHook gHook = nullptr;
+/// Read by the tile loaders' threads (raster errors go to it too) while a load on the drawing
+/// thread may set it.
+std::atomic<SgiErrorHook> gHook{nullptr};
 int gDimensionLimit = kSgiDefaultDimensionLimit;
 
 /// Formats the message and hands it to the hook, or prints it and ends the program.
@@ -47,8 +50,8 @@ void report(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(message, sizeof message, format, args);
   va_end(args);
-  if (gHook) {
-    gHook(message);
+  if (const SgiErrorHook hook = gHook.load()) {
+    hook(message);
     return;
   }
   std::fputs(message, stderr);
@@ -185,13 +188,11 @@ void discard(SgiImage* image) {
 }  // namespace
 
 SgiErrorHook setSgiErrorHook(SgiErrorHook hook) {
-  const SgiErrorHook previous = gHook;
-  gHook = hook;
-  return previous;
+  return gHook.exchange(hook);
 }
 
 SgiErrorHook sgiErrorHook() {
-  return gHook;
+  return gHook.load();
 }
 
 void sgiErrorToStderr(const char* message) {

@@ -63,9 +63,31 @@ void GeoMap::place() {
     settings_.opacity = 1;
     settings_.useAlpha = 1;
     settings_.loadAlpha = 0;
+  } else if (placeByGeoreference()) {
+    rebuildLayer();
+    settings_.opacity = 1;
+    settings_.useAlpha = 1;
+    settings_.loadAlpha = 0;
+    if (placed_) placed_();
   } else {
     showPlacementDialog();
   }
+}
+
+void GeoMap::openRaster() {
+  if (raster_ || path() == nullptr) return;
+  const std::string file = path();
+  if (!readsAsRaster(file) && !hasWorldFile(file)) return;
+  raster_ = std::make_unique<RasterPlacement>(placeRaster(file));
+  if (!raster_->raster)
+    std::fprintf(stderr, "halvex: map %s: %s\n", path(), raster_->error.c_str());
+}
+
+bool GeoMap::placeByGeoreference() {
+  openRaster();
+  if (!raster_ || !raster_->georeferenced()) return false;
+  for (int i = 0; i < 4; ++i) setCorner(i, raster_->corners[i][0], raster_->corners[i][1]);
+  return true;
 }
 
 void GeoMap::showPlacementDialog() {
@@ -121,8 +143,10 @@ void GeoMap::applyPlacement() {
 void GeoMap::rebuildLayer() {
   const double width = this->width();
   const Corners& c = corners();
-  layer_ = std::make_unique<MapLayer>(path(), c[0][0], c[2][0], c[0][1], c[2][1],
-                                      kMinExtentFactor * width, kMaxExtentFactor * width);
+  openRaster();
+  // A JPEG with a world file keeps its own reader once placed.
+  const RasterPlacement* raster = raster_ && readsAsRaster(path()) ? raster_.get() : nullptr;
+  layer_ = makeMapLayer(path(), c, raster, kMinExtentFactor * width, kMaxExtentFactor * width);
 }
 
 void GeoMap::updateVisibleRange() {

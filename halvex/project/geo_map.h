@@ -12,6 +12,7 @@
 #include "common/platform/wall_clock.h"
 #include "halvex/maps/geo_reference.h"
 #include "halvex/maps/map_layer.h"
+#include "halvex/maps/map_raster.h"
 #include "halvex/project/placement_dialog.h"
 
 class Fl_File_Chooser;
@@ -58,8 +59,9 @@ class GeoMap : public DlinkString {
   GeoMap(const char* path, ViewCamera* camera);
   ~GeoMap() override;
 
-  /// First placement: a complete setup file gives the layer and opacity 1; otherwise the
-  /// placement dialog is shown.
+  /// First placement: a complete setup file gives the layer and opacity 1; otherwise a raster
+  /// with a georeference (or a JPEG with a world file) is placed by it, and any other map
+  /// shows the placement dialog.
   void place();
   /// Lays the map by the placement settings ("next" of the dialog) and builds a new layer.
   void applyPlacement();
@@ -154,10 +156,17 @@ class GeoMap : public DlinkString {
  private:
   /// Replaces the layer by one built from the corners.
   void rebuildLayer();
+  /// Opens the map as a raster when GDAL reads it (or it is a JPEG with a world file) and has
+  /// none open yet; a failure is said on standard error once.
+  void openRaster();
+  /// Places the map by its raster's georeference; false when it has none.
+  bool placeByGeoreference();
   /// Tells the layer the visible range of the current map width.
   void updateVisibleRange();
 
   std::unique_ptr<PlacementDialog> dialog_;
+  /// The map's raster when GDAL reads it; null for the JPEG and SGI readers.
+  std::unique_ptr<RasterPlacement> raster_;
   std::string alphaTitle_;  ///< The alpha chooser's title while it is shown.
   std::unique_ptr<Fl_File_Chooser> alphaChooser_;
   double flash_ = 0;

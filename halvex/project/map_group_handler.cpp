@@ -22,7 +22,9 @@ constexpr char kSectionBegin[] = "BEGIN MAP_group\n";
 constexpr char kSectionEnd[] = "END\n";
 constexpr char kEndWord[] = "END";
 constexpr char kChooserTitle[] = "Load a new map into this project";
-constexpr char kChooserFilter[] = "Image Files (*.{jpg,jpeg,sgi,rgb})\t*.jpg\t*.jpeg\t*.sgi\t*.rgb";
+constexpr char kChooserFilter[] =
+    "Image Files (*.{jpg,jpeg,sgi,rgb})\t*.jpg\t*.jpeg\t*.sgi\t*.rgb\t"
+    "Map Rasters (*.{tif,tiff,jp2,mbtiles,png})";
 constexpr char kSelectThisLabel[] = "Select this Map";
 constexpr char kSelectNextLabel[] = "next map ->";
 constexpr int kEditTool = 1;    ///< Tool mode that selects and edits maps.

@@ -3,6 +3,7 @@
 #include <FL/gl.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "common/platform/perf_counter.h"
 #include "common/platform/wall_clock.h"
@@ -12,6 +13,7 @@
 #include "halvex/gl/gl_extensions.h"
 #include "halvex/gl/view_camera.h"
 #include "halvex/maps/map_layer.h"
+#include "halvex/maps/map_raster.h"
 #include "halvex/tracking/node_role.h"
 #include "halvex/tracking/node_table.h"
 #include "halvex/tracking/node_trail.h"
@@ -96,8 +98,17 @@ uint32_t chooseHit(const uint32_t* buffer, int words, int hits) {
 std::vector<std::unique_ptr<MapLayer>> buildMapLayers(const MapGraphics& graphics) {
   std::vector<std::unique_ptr<MapLayer>> layers;
   for (const MapGraphicDef& map : graphics.maps()) {
-    layers.push_back(std::make_unique<MapLayer>(map.name.c_str(), map.west, map.east, map.south,
-                                                map.north, map.minExtent, map.maxExtent));
+    // The line's rectangle places the map whichever reader draws it.
+    const MapLayer::Corners corners = {
+        {map.west, map.south}, {map.east, map.south}, {map.east, map.north}, {map.west, map.north}};
+    RasterPlacement raster;
+    if (readsAsRaster(map.name)) {
+      raster = placeRaster(map.name);
+      if (!raster.raster) {
+        std::fprintf(stderr, "halvex: map %s: %s\n", map.name.c_str(), raster.error.c_str());
+      }
+    }
+    layers.push_back(makeMapLayer(map.name, corners, &raster, map.minExtent, map.maxExtent));
   }
   return layers;
 }

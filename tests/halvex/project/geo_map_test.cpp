@@ -12,7 +12,9 @@
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_camera.h"
 #include "halvex/maps/map_texture.h"
+#include "halvex/maps/raster_layer.h"
 #include "tests/halvex/maps/gl_test_window.h"
+#include "tests/halvex/maps/raster_files.h"
 #include "tests/halvex/project/geomap_test_support.h"
 
 namespace {
@@ -138,6 +140,47 @@ TEST_F(GeoMapTest, CompleteSetupFileGivesOpacityOne) {
   EXPECT_DOUBLE_EQ(map.layer()->northY(), 4);
   EXPECT_DOUBLE_EQ(map.layer()->minExtent(), 0.02);
   EXPECT_DOUBLE_EQ(map.layer()->maxExtent(), 200);
+}
+
+// A raster with a georeference needs no setup file and no dialog; a setup file beside it still
+// wins; one without a georeference, or not a raster at all, asks for its placement.
+TEST_F(GeoMapTest, GeoreferencedRasterIsPlacedByItsGeoreference) {
+  const std::string ppm = raster_files::writePpm(dir_.scratch(), "maps/grey.ppm", 8, 8,
+                                                 [](int, int) { return rgba(90, 90, 90, 255); });
+  ASSERT_TRUE(raster_files::run({"gdal_translate", "-q", "-a_srs", "EPSG:4326", "-a_ullr", "10",
+                                 "51", "12", "50", ppm, "maps/placed.tif"}));
+  ASSERT_TRUE(raster_files::run({"gdal_translate", "-q", ppm, "maps/loose.tif"}));
+  ASSERT_TRUE(raster_files::run({"gdal_translate", "-q", "-a_srs", "EPSG:4326", "-a_ullr", "10",
+                                 "51", "12", "50", ppm, "maps/kept.tif"}));
+  dir_.scratch().write("maps/kept.mapSetUp", "1 2\n3 2\n3 4\n1 4\n");
+  dir_.scratch().write("maps/text.tif", "not a raster\n");
+  const struct {
+    const char* path;
+    int prompts;
+    double west, south, east, north;
+  } cases[] = {{"maps/placed.tif", 0, 10, 50, 12, 51},
+               {"maps/kept.tif", 0, 1, 2, 3, 4},
+               {"maps/loose.tif", 1, 0, 0, 0, 0},
+               {"maps/text.tif", 1, 0, 0, 0, 0}};
+  for (const auto& c : cases) {
+    QuietMap map(c.path, &camera_);
+    testing::internal::CaptureStderr();
+    map.place();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(map.prompts, c.prompts) << c.path;
+    // Only the file GDAL cannot open is reported; the others are placed or asked for.
+    EXPECT_EQ(said.find("halvex: map maps/text.tif") != std::string::npos,
+              std::string(c.path) == "maps/text.tif")
+        << said;
+    if (c.prompts != 0) {
+      EXPECT_EQ(map.layer(), nullptr) << c.path;
+      continue;
+    }
+    EXPECT_NE(dynamic_cast<RasterLayer*>(map.layer()), nullptr) << c.path;
+    expectCorner(map, 0, c.west, c.south, 1e-9);
+    expectCorner(map, 2, c.east, c.north, 1e-9);
+    EXPECT_DOUBLE_EQ(map.opacity(), 1.0) << c.path;
+  }
 }
 
 TEST_F(GeoMapTest, PlacementDialogShowsAndAppliesTheChoice) {
