@@ -8,6 +8,7 @@
 
 #include "halvex/gl/draw_context.h"
 #include "halvex/gl/view_camera.h"
+#include "halvex/maps/map_texture.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ RasterLayer::RasterLayer(std::shared_ptr<const RasterSource> raster, RasterMesh 
                maxExtent),
       raster_(std::move(raster)),
       mesh_(std::move(mesh)),
+      levelsVersion_(raster_ ? raster_->levelsVersion() : 0),
       pyramid_(raster_ ? raster_->levels() : std::vector<RasterLevel>()),
       budget_(budgetBytes) {
   for (int i = 0; i < 4; ++i) {
@@ -95,6 +97,16 @@ void RasterLayer::load() {
   setTextureId(1);  // loaded: the tiles come while drawing
 }
 
+void RasterLayer::takeNewLevels() {
+  loader_.reset();  // its threads read the old pyramid
+  for (const auto& entry : textures_) glDeleteTextures(1, &entry.second.id);
+  textures_.clear();
+  budget_.clear();
+  levelsVersion_ = raster_->levelsVersion();
+  pyramid_ = TilePyramid(raster_->levels());
+  RasterLayer::load();
+}
+
 void RasterLayer::takeTiles() {
   arrived_.clear();
   loader_->takeFinished(arrived_, kUploadsPerFrame);
@@ -103,7 +115,9 @@ void RasterLayer::takeTiles() {
     if (image.rgba.size() < bytes || bytes == 0) continue;
     Texture texture;
     texture.rect = pyramid_.level0RectOf(key);
-    glGenTextures(1, &texture.id);
+    // Names come from the process-wide counter, as every texture's do: names made by
+    // glGenTextures could be ones the counter hands out later.
+    texture.id = static_cast<unsigned>(takeTextureId());
     glBindTexture(GL_TEXTURE_2D, texture.id);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -126,6 +140,10 @@ void RasterLayer::draw(const DrawContext& context, const Corners corners, double
   Corners c;
   if (!cornersToDraw(frame, corners, c)) return;
   if (!readyToDraw() || !loader_) return;
+  if (raster_->levelsVersion() != levelsVersion_) {
+    takeNewLevels();
+    if (!loader_) return;
+  }
   ++frame_;
   takeTiles();
 

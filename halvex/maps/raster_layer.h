@@ -61,11 +61,15 @@ class RasterLayer : public MapLayer {
   };
   /// Makes textures of up to kUploadsPerFrame finished tiles and releases those over budget.
   void takeTiles();
+  /// Cuts the tiles again from the raster's levels when they changed (its levels cache became
+  /// readable): the old tiles' textures and requests are dropped.
+  void takeNewLevels();
   /// Draws tile `key` (resident) through the mesh cells it overlaps, moved by the edit blend.
   void drawTile(const Texture& texture, const double shift[4][2], double left, double bottom) const;
 
   std::shared_ptr<const RasterSource> raster_;
   RasterMesh mesh_;
+  uint64_t levelsVersion_;  ///< The raster's levelsVersion() the pyramid was cut at.
   TilePyramid pyramid_;
   TextureBudget budget_;
   std::unique_ptr<TileLoader> loader_;

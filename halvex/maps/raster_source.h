@@ -39,8 +39,15 @@ class RasterSource {
   /// Full-resolution size, pixels.
   virtual int64_t width() const = 0;
   virtual int64_t height() const = 0;
-  /// Level 0 first, then ever coarser ones (the file's overviews, or those made beside it).
+  /// Level 0 first, then ever coarser ones (the file's overviews, or those of its levels cache,
+  /// see raster_levels.h). A raster whose cache is being made gains its levels once while open:
+  /// a reference returned stays valid while the raster lives, a later call may return another.
   virtual const std::vector<RasterLevel>& levels() const = 0;
+  /// Grows each time levels() changes. Read it before levels(): a view whose tiles were cut from
+  /// the levels of an older version cuts them again.
+  virtual uint64_t levelsVersion() const { return 0; }
+  /// Whether the raster's levels cache is being made: levels() may still grow.
+  virtual bool levelsPending() const { return false; }
   /// Whether the raster has a georeference that places it (a geotransform or ground control
   /// points, and a known spatial reference).
   virtual bool georeferenced() const = 0;
@@ -66,6 +73,10 @@ struct RasterOpenOptions {
   /// Dataset handles kept open at most for readTile calls running at once; further calls wait
   /// for a handle to be free.
   int maxHandles = kRasterDefaultHandles;
+  /// Whether a raster without overviews larger than one tile reads its coarser levels from a
+  /// levels cache, made on a thread of its own when missing or stale (raster_levels.h). Without
+  /// it a zoomed-out view reads the full resolution, slowly.
+  bool levelsCache = true;
 };
 
 /// Whether this build reads rasters through GDAL.
@@ -74,6 +85,8 @@ bool rasterSupportBuilt();
 /// Opens `path` read-only. Null with `error` set when GDAL cannot open it as a raster, the build
 /// has no GDAL ("GDAL support is not built in"), or its size is absurd. GDAL's own errors are
 /// routed to the image readers' error hook (sgi_image.h) rather than printed by GDAL; the first
-/// failure GDAL reports is the error text.
+/// failure GDAL reports is the error text. A levels cache (RasterOpenOptions::levelsCache) that
+/// is usable is read at once; one missing or stale is made on a thread the raster ends with it,
+/// and a cache that cannot be written is reported to the hook once per process.
 std::unique_ptr<RasterSource> openRaster(const std::string& path, std::string* error,
                                          const RasterOpenOptions& options = {});

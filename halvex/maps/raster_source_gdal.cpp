@@ -5,6 +5,12 @@
 // RasterOpenOptions::maxHandles, when all are busy, else waiting for one). The coordinate
 // transformation is not thread-safe either and is used under a mutex.
 //
+// Levels: a raster without overviews gets its coarser levels from a levels cache
+// (raster_levels.h). A usable cache is opened with the raster; one missing or stale is made on a
+// thread of the raster's own, which publishes the cache's levels (and a pool of handles to it)
+// once, through an atomic version that levels() and readTile() read; the raster's destructor
+// cancels that thread and joins it.
+//
 // Errors: GDAL reports through its error handler, never by printing here. Each call into GDAL
 // runs under a handler of its own (GDAL keeps that stack per thread) that keeps the first
 // failure as the call's error text and hands it to the image readers' error hook; warnings are
@@ -18,14 +24,19 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <set>
+#include <thread>
 
 #include "halvex/maps/picture_limit.h"
+#include "halvex/maps/raster_levels.h"
 #include "halvex/maps/raster_source.h"
 #include "halvex/maps/sgi_image.h"
+#include "halvex/maps/tile_pyramid.h"
 
 namespace {
 
@@ -287,14 +298,100 @@ uint8_t stretchToByte(double v, const Stretch& s) {
   return static_cast<uint8_t>(std::lround(std::clamp(t, 0.0, kByteTop)));
 }
 
+/// Dataset handles to one file for reads running at once: opened as reads need them, up to a
+/// most, and kept for the next read.
+class HandlePool {
+ public:
+  HandlePool(std::string path, std::vector<std::string> allowed, int most)
+      : path_(std::move(path)), allowed_(std::move(allowed)), most_(std::max(1, most)) {}
+  ~HandlePool() {
+    for (GDALDatasetH ds : idle_) GDALClose(ds);
+  }
+  HandlePool(const HandlePool&) = delete;
+  HandlePool& operator=(const HandlePool&) = delete;
+
+  /// Takes `ds`, a handle to the file opened already, as the pool's first.
+  void adopt(GDALDatasetH ds) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(ds);
+    ++open_;
+  }
+
+  /// A handle for one read: an idle one, a new one while fewer than the most are open, else the
+  /// next one given back. Null with `error` set when the file no longer opens.
+  GDALDatasetH borrow(std::string* error) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    free_.wait(lock, [this] { return !idle_.empty() || open_ < most_; });
+    if (!idle_.empty()) {
+      GDALDatasetH ds = idle_.back();
+      idle_.pop_back();
+      return ds;
+    }
+    ++open_;
+    lock.unlock();
+    GDALDatasetH ds = openDataset(path_, allowed_, error);
+    if (ds == nullptr) {
+      lock.lock();
+      --open_;
+      free_.notify_one();
+    }
+    return ds;
+  }
+
+  void giveBack(GDALDatasetH ds) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      idle_.push_back(ds);
+    }
+    free_.notify_one();
+  }
+
+ private:
+  const std::string path_;
+  const std::vector<std::string> allowed_;
+  const int most_;
+  std::mutex mutex_;
+  std::condition_variable free_;
+  std::vector<GDALDatasetH> idle_;
+  int open_ = 0;
+};
+
+/// A dataset handle borrowed from a pool for one read, given back when it goes.
+class Lease {
+ public:
+  Lease(HandlePool& pool, std::string* error) : pool_(pool), ds_(pool.borrow(error)) {}
+  ~Lease() {
+    if (ds_ != nullptr) pool_.giveBack(ds_);
+  }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+  GDALDatasetH get() const { return ds_; }
+
+ private:
+  HandlePool& pool_;
+  GDALDatasetH ds_;
+};
+
+/// Hands a message about a levels cache to the image readers' hook, once per cache path in the
+/// process (a map opened again does not repeat it).
+void reportLevelsOnce(const std::string& cachePath, const std::string& message) {
+  static std::mutex mutex;
+  static std::set<std::string> reported;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!reported.insert(cachePath).second) return;
+  }
+  if (const SgiErrorHook hook = sgiErrorHook()) hook((message + "\n").c_str());
+}
+
 class GdalRaster : public RasterSource {
  public:
   GdalRaster(std::string path, const RasterOpenOptions& options, GDALDatasetH first)
       : path_(std::move(path)),
         allowed_(options.allowedDrivers),
-        maxHandles_(std::max(1, options.maxHandles)) {
-    idle_.push_back(first);
-    open_ = 1;
+        maxHandles_(std::max(1, options.maxHandles)),
+        pool_(path_, allowed_, maxHandles_) {
+    pool_.adopt(first);
     width_ = GDALGetRasterXSize(first);
     height_ = GDALGetRasterYSize(first);
     layout_ = chooseBands(first);
@@ -303,6 +400,7 @@ class GdalRaster : public RasterSource {
     for (int b : bands_) {
       GDALRasterBandH band = GDALGetRasterBand(first, b);
       isByte_.push_back(GDALGetRasterDataType(band) == GDT_Byte);
+      anyStretched_ = anyStretched_ || !isByte_.back();
       int has = 0;
       const double value = GDALGetRasterNoDataValue(band, &has);
       hasNodata_.push_back(has != 0);
@@ -313,12 +411,54 @@ class GdalRaster : public RasterSource {
   }
 
   ~GdalRaster() override {
-    for (GDALDatasetH ds : idle_) GDALClose(ds);
+    cancelLevels_ = true;
+    if (levelsThread_.joinable()) levelsThread_.join();
   }
 
   int64_t width() const override { return width_; }
   int64_t height() const override { return height_; }
-  const std::vector<RasterLevel>& levels() const override { return levels_; }
+  const std::vector<RasterLevel>& levels() const override {
+    const CachedLevels* cached = cachedLevels();
+    return cached != nullptr ? cached->levels : levels_;
+  }
+  uint64_t levelsVersion() const override { return levelsVersion_.load(std::memory_order_acquire); }
+  bool levelsPending() const override { return levelsPending_.load(std::memory_order_acquire); }
+
+  /// Reads the levels cache when the raster wants one: at once when it is usable, else after
+  /// making it on the levels thread.
+  void startLevels(const RasterOpenOptions& options) {
+    if (!options.levelsCache ||
+        !rasterWantsLevels(width_, height_, levels_.size(), TilePyramid::kDefaultTileSize)) {
+      return;
+    }
+    RasterLevelsSource source;
+    source.path = path_;
+    source.allowedDrivers = allowed_;
+    source.width = width_;
+    source.height = height_;
+    source.stamp = rasterLevelsStamp(path_);
+    if (source.stamp.empty()) return;  // not a file of its own: nothing to stamp a cache with
+    source.resampling = layout_.kind == BandLayout::Kind::kPalette ? "mode" : "average";
+    {
+      Lease lease(pool_, nullptr);
+      if (lease.get() == nullptr) return;
+      source.bands = GDALGetRasterCount(lease.get());
+    }
+    std::string cache = rasterLevelsPlace(path_);
+    std::vector<RasterLevel> found;
+    {
+      ErrorCapture quiet(false);
+      if (readRasterLevels(cache, source, found)) {
+        publishLevels(cache, found);
+        return;
+      }
+    }
+    levelsPending_ = true;
+    levelsThread_ = std::thread([this, source, cache] {
+      makeLevels(source, cache);
+      levelsPending_.store(false, std::memory_order_release);
+    });
+  }
   bool georeferenced() const override { return georeferenced_; }
 
   bool toGround(RasterPoint p, GroundPoint& ground) const override {
@@ -349,49 +489,41 @@ class GdalRaster : public RasterSource {
                 std::string* error) const override;
 
  private:
-  /// A dataset handle borrowed from the pool for one read, given back when it goes.
-  class Lease {
-   public:
-    explicit Lease(const GdalRaster& raster, std::string* error) : raster_(raster) {
-      ds_ = raster_.borrow(error);
-    }
-    ~Lease() {
-      if (ds_ != nullptr) raster_.giveBack(ds_);
-    }
-    Lease(const Lease&) = delete;
-    Lease& operator=(const Lease&) = delete;
-    GDALDatasetH get() const { return ds_; }
-
-   private:
-    const GdalRaster& raster_;
-    GDALDatasetH ds_ = nullptr;
+  /// The levels of a levels cache and the handles that read it: level 0 of the raster, then the
+  /// cache's levels, read from the cache's main image (level 1) and its overviews.
+  struct CachedLevels {
+    CachedLevels(const std::string& path, int handles) : pool(path, {"GTiff"}, handles) {}
+    std::vector<RasterLevel> levels;
+    mutable HandlePool pool;
   };
 
-  GDALDatasetH borrow(std::string* error) const {
-    std::unique_lock<std::mutex> lock(poolMutex_);
-    poolFree_.wait(lock, [this] { return !idle_.empty() || open_ < maxHandles_; });
-    if (!idle_.empty()) {
-      GDALDatasetH ds = idle_.back();
-      idle_.pop_back();
-      return ds;
-    }
-    ++open_;
-    lock.unlock();
-    GDALDatasetH ds = openDataset(path_, allowed_, error);
-    if (ds == nullptr) {
-      lock.lock();
-      --open_;
-      poolFree_.notify_one();
-    }
-    return ds;
+  /// The published cache, or null before it is.
+  const CachedLevels* cachedLevels() const {
+    return levelsVersion_.load(std::memory_order_acquire) != 0 ? cached_.get() : nullptr;
   }
 
-  void giveBack(GDALDatasetH ds) const {
-    {
-      std::lock_guard<std::mutex> lock(poolMutex_);
-      idle_.push_back(ds);
+  /// Makes the cache's levels readable: set once, before the version says so.
+  void publishLevels(const std::string& cache, const std::vector<RasterLevel>& found) {
+    auto cached = std::make_unique<CachedLevels>(cache, maxHandles_);
+    cached->levels = levels_;
+    cached->levels.insert(cached->levels.end(), found.begin(), found.end());
+    cached_ = std::move(cached);
+    levelsVersion_.fetch_add(1, std::memory_order_release);
+  }
+
+  /// The levels thread: makes the cache and publishes it, or says once why it cannot.
+  void makeLevels(const RasterLevelsSource& source, const std::string& cache) {
+    ErrorCapture quiet(false);
+    std::string why;
+    std::vector<RasterLevel> found;
+    if (makeRasterLevels(source, cache, cancelLevels_, &why) &&
+        readRasterLevels(cache, source, found)) {
+      publishLevels(cache, found);
+      return;
     }
-    poolFree_.notify_one();
+    if (cancelLevels_) return;
+    reportLevelsOnce(cache, "cannot write the levels cache " + cache + " (" + why + "): " + path_ +
+                                " is drawn from its full resolution, slowly when zoomed out");
   }
 
   /// Finds the georeference: the geotransform, else ground control points, with a spatial
@@ -427,10 +559,10 @@ class GdalRaster : public RasterSource {
     georeferenced_ = true;
   }
 
-  /// The band `band` (1-based) at `level`.
-  GDALRasterBandH levelBand(GDALDatasetH ds, int band, int level) const {
+  /// The band `band` (1-based) of `ds`, or its overview `overview` (-1 for the band itself).
+  static GDALRasterBandH levelBand(GDALDatasetH ds, int band, int overview) {
     GDALRasterBandH full = GDALGetRasterBand(ds, band);
-    return level == 0 ? full : GDALGetOverview(full, overview_[level]);
+    return overview < 0 || full == nullptr ? full : GDALGetOverview(full, overview);
   }
 
   /// The stretch of band slot `i`, found once from the file's statistics or an approximate
@@ -453,13 +585,13 @@ class GdalRaster : public RasterSource {
     return stretch_[i];
   }
 
-  /// Reads band slot `slot` of the window into byte `channel` of each RGBA pixel, and marks in
-  /// `atNodata` the pixels that hold the band's nodata value (or NaN) - cleared where they do
-  /// not.
-  bool readBand(GDALDatasetH ds, size_t slot, int channel, int level, int x, int y, int w, int h,
+  /// Reads band slot `slot` of the window of `ds`'s overview `overview` (-1 for its full
+  /// image) into byte `channel` of each RGBA pixel, and marks in `atNodata` the pixels that hold
+  /// the band's nodata value (or NaN) - cleared where they do not.
+  bool readBand(GDALDatasetH ds, size_t slot, int channel, int overview, int x, int y, int w, int h,
                 std::vector<uint8_t>& rgba, std::vector<uint8_t>* atNodata,
                 std::vector<double>& scratch, std::string& why) const {
-    GDALRasterBandH band = levelBand(ds, bands_[slot], level);
+    GDALRasterBandH band = levelBand(ds, bands_[slot], overview);
     if (band == nullptr) return fail(&why, "the raster has no such level");
     // GDAL decodes whole blocks: the bound on decoded pictures holds for them too, so a file
     // declaring one huge compressed block fails here rather than inside GDAL's allocation.
@@ -524,6 +656,7 @@ class GdalRaster : public RasterSource {
   BandLayout layout_;
   std::vector<int> bands_;  ///< Bands read: the distinct colour bands, then alpha.
   std::vector<bool> isByte_;
+  bool anyStretched_ = false;  ///< Some band read is not bytes.
   std::vector<bool> hasNodata_;
   std::vector<double> nodata_;
   std::vector<RasterLevel> levels_;
@@ -538,19 +671,24 @@ class GdalRaster : public RasterSource {
   mutable std::once_flag stretchOnce_;
   mutable std::vector<Stretch> stretch_;
 
-  mutable std::mutex poolMutex_;
-  mutable std::condition_variable poolFree_;
-  mutable std::vector<GDALDatasetH> idle_;
-  mutable int open_ = 0;
+  mutable HandlePool pool_;
+
+  std::unique_ptr<CachedLevels> cached_;  ///< Set once, before levelsVersion_ grows.
+  std::atomic<uint64_t> levelsVersion_{0};
+  std::atomic<bool> cancelLevels_{false};
+  std::atomic<bool> levelsPending_{false};
+  std::thread levelsThread_;  ///< Makes the levels cache; joined by the destructor.
 };
 
 bool GdalRaster::readTile(int level, int64_t x, int64_t y, int w, int h, std::vector<uint8_t>& rgba,
                           std::string* error) const {
   rgba.clear();
-  if (level < 0 || level >= static_cast<int>(levels_.size())) {
+  const CachedLevels* cached = cachedLevels();
+  const std::vector<RasterLevel>& levels = cached != nullptr ? cached->levels : levels_;
+  if (level < 0 || level >= static_cast<int>(levels.size())) {
     return fail(error, "no raster level " + std::to_string(level));
   }
-  const RasterLevel& size = levels_[level];
+  const RasterLevel& size = levels[level];
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x > size.width - w || y > size.height - h) {
     return fail(error, "raster window " + std::to_string(w) + " x " + std::to_string(h) + " at " +
                            std::to_string(x) + ", " + std::to_string(y) +
@@ -562,7 +700,17 @@ bool GdalRaster::readTile(int level, int64_t x, int64_t y, int w, int h, std::ve
     return fail(error, "raster tile " + std::to_string(w) + " x " + std::to_string(h) +
                            " is above the map picture limit");
   }
-  Lease lease(*this, error);
+  // The cache's levels come after the file's: its main image, then its overviews.
+  const int fileLevels = static_cast<int>(levels_.size());
+  const bool fromCache = level >= fileLevels;
+  const int overview = fromCache ? level - fileLevels - 1 : overview_[level];
+  if (fromCache && anyStretched_) {
+    // Bands that are not bytes are stretched by the raster's own range, not the cache's.
+    Lease source(pool_, error);
+    if (source.get() == nullptr) return false;
+    stretchOf(0, source.get());
+  }
+  Lease lease(fromCache ? cached->pool : pool_, error);
   if (lease.get() == nullptr) return false;
   ErrorCapture capture;
   std::string why;
@@ -581,7 +729,7 @@ bool GdalRaster::readTile(int level, int64_t x, int64_t y, int w, int h, std::ve
   std::vector<double> scratch;
   for (size_t slot = 0; slot < colourSlots; ++slot) {
     std::vector<uint8_t>* marks = hasNodata_[slot] ? &atNodata : nullptr;
-    if (!readBand(lease.get(), slot, static_cast<int>(slot), level, ix, iy, w, h, rgba, marks,
+    if (!readBand(lease.get(), slot, static_cast<int>(slot), overview, ix, iy, w, h, rgba, marks,
                   scratch, why)) {
       return failed();
     }
@@ -592,11 +740,12 @@ bool GdalRaster::readTile(int level, int64_t x, int64_t y, int w, int h, std::ve
     }
   }
   if (layout_.alpha != 0) {
-    if (!readBand(lease.get(), colourSlots, 3, level, ix, iy, w, h, rgba, nullptr, scratch, why)) {
+    if (!readBand(lease.get(), colourSlots, 3, overview, ix, iy, w, h, rgba, nullptr, scratch,
+                  why)) {
       return failed();
     }
   } else if (layout_.datasetMask) {
-    GDALRasterBandH mask = GDALGetMaskBand(levelBand(lease.get(), layout_.colour[0], level));
+    GDALRasterBandH mask = GDALGetMaskBand(levelBand(lease.get(), layout_.colour[0], overview));
     if (mask == nullptr || GDALRasterIO(mask, GF_Read, ix, iy, w, h, rgba.data() + 3, w, h,
                                         GDT_Byte, kRgbaBytes, kRgbaBytes * w) != CE_None) {
       return failed();
@@ -634,5 +783,7 @@ std::unique_ptr<RasterSource> openRaster(const std::string& path, std::string* e
     fail(error, path + " has no raster bands");
     return nullptr;
   }
-  return std::make_unique<GdalRaster>(path, options, ds);
+  auto raster = std::make_unique<GdalRaster>(path, options, ds);
+  raster->startLevels(options);
+  return raster;
 }

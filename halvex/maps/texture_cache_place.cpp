@@ -42,18 +42,30 @@ bool folderTakesTextureCache(const std::string& folder) {
   return ::access(full.c_str(), W_OK) == 0;
 }
 
-std::string textureCacheInUserFolder(const std::string& imagePath) {
+namespace {
+
+std::string cacheInUserFolder(const std::string& imagePath, const char* extension) {
   const std::string folder = userCacheDir();
   if (folder.empty() || !makeFolders(folder)) return "";
   char hash[17];
   std::snprintf(hash, sizeof hash, "%016" PRIx64, pathHash(fullPath(imagePath)));
-  return folder + "/" + splitPath(imagePath).name + "-" + hash + kCacheExtension;
+  return folder + "/" + splitPath(imagePath).name + "-" + hash + extension;
+}
+
+}  // namespace
+
+std::string textureCacheInUserFolder(const std::string& imagePath) {
+  return cacheInUserFolder(imagePath, kCacheExtension);
+}
+
+std::string cacheFilePlace(const std::string& imagePath, const char* extension) {
+  const std::string beside = withExtension(imagePath, extension);
+  const PathParts parts = splitPath(imagePath);
+  if (folderTakesTextureCache(parts.drive + parts.dir)) return beside;
+  const std::string inUserFolder = cacheInUserFolder(imagePath, extension);
+  return inUserFolder.empty() ? beside : inUserFolder;
 }
 
 std::string textureCachePlace(const std::string& imagePath) {
-  const std::string beside = textureCacheBeside(imagePath);
-  const PathParts parts = splitPath(imagePath);
-  if (folderTakesTextureCache(parts.drive + parts.dir)) return beside;
-  const std::string inUserFolder = textureCacheInUserFolder(imagePath);
-  return inUserFolder.empty() ? beside : inUserFolder;
+  return cacheFilePlace(imagePath, kCacheExtension);
 }

@@ -1,8 +1,15 @@
 // Where the texture cache of a map image lives: beside the image when its folder takes new
-// files, else in the user's cache folder under a name drawn from the image's full path.
+// files, else in the user's cache folder under a name drawn from the image's full path. Other
+// caches of a map file (the levels of a raster) are placed the same way with their own extension.
 #pragma once
 
 #include <string>
+
+/// The path of the cache with `extension` (".qtex", ".levels.tif") for the map file at
+/// `imagePath`: beside it when its folder takes the cache, else in the user's cache folder as
+/// "<userCacheDir()>/<image name>-<16 hex digits of a hash of the image's full path><extension>"
+/// (beside it still when that folder is not known).
+std::string cacheFilePlace(const std::string& imagePath, const char* extension);
 
 /// The cache path beside the image: its extension replaced by ".qtex".
 ///
