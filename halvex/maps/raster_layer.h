@@ -25,8 +25,8 @@ class RasterLayer : public MapLayer {
   /// thread its core.
   static constexpr int kLoaderThreads = 2;
   /// Textures made from finished tiles in one frame at most, so that a burst of arrivals does
-  /// not stall a frame.
-  static constexpr size_t kUploadsPerFrame = 8;
+  /// not stall a frame: a new tile's texture can cost a few ms where its memory is fresh.
+  static constexpr size_t kUploadsPerFrame = 4;
 
   /// Draws `raster` laid by `mesh` (placed); `corners` are where the mesh puts the raster's
   /// lower-left, lower-right, upper-right and upper-left corners. The texture memory held stays
